@@ -1,0 +1,20 @@
+# add_setup_executable(NAME [RESOURCES file.rc ...])
+# Links a setup program from the shared code and the stub's own resources,
+# plus any resource scripts that carry a package (tests build many variants
+# this way; setup-pack fills an already linked stub instead).
+function(add_setup_executable name)
+    cmake_parse_arguments(ARG "" "" "RESOURCES" ${ARGN})
+    add_executable(${name} WIN32
+        ${PROJECT_SOURCE_DIR}/src/startup/main.cpp
+        ${PROJECT_SOURCE_DIR}/res/setup.rc
+        ${ARG_RESOURCES})
+    target_compile_options(${name} PRIVATE ${SETUP_PRODUCT_FLAGS})
+    target_link_libraries(${name} PRIVATE setup_win)
+    if(NOT MSVC)
+        # Statically linked so it runs alone; stripped, with unused sections
+        # dropped.
+        target_link_options(${name} PRIVATE -static -s -Wl,--gc-sections)
+    endif()
+    set_property(SOURCE ${PROJECT_SOURCE_DIR}/res/setup.rc APPEND PROPERTY
+        OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/res/setup.manifest ${PROJECT_SOURCE_DIR}/res/setup.ico)
+endfunction()

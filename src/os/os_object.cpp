@@ -1,0 +1,78 @@
+#include "os/os_object.h"
+
+#include <process.h>
+
+bool prepareSecurity(SECURITY_ATTRIBUTES& attributes) {
+    // No descriptor of our own: a null DACL would let any process of any user
+    // open the object, and the setup may run elevated.
+    attributes.nLength = sizeof(attributes);
+    attributes.lpSecurityDescriptor = nullptr;
+    attributes.bInheritHandle = FALSE;
+    return true;
+}
+
+OSThread::~OSThread() {
+    if (HANDLE handle = takeThreadHandle())
+        CloseHandle(handle);
+}
+
+HANDLE OSThread::takeThreadHandle() {
+    return static_cast<HANDLE>(InterlockedExchangePointer(&threadHandle, nullptr));
+}
+
+bool OSThread::start(HANDLE startParameter) {
+    if (threadHandle)
+        return false;
+    if (!prepareSecurity(securityAttributes) || !prepareStart())
+        return false;
+    parameter = startParameter;
+    // Created suspended and resumed only once its handle is stored, so the
+    // thread never sees a handle field that is not yet set.
+    const unsigned stackSize = 2048;
+    uintptr_t handle = _beginthreadex(&securityAttributes, stackSize, threadEntry, this,
+                                      CREATE_SUSPENDED, &threadId);
+    if (!handle)
+        return false;
+    threadHandle = reinterpret_cast<HANDLE>(handle);
+    ResumeThread(threadHandle);
+    return true;
+}
+
+unsigned __stdcall OSThread::threadEntry(void* object) {
+    OSThread* thread = static_cast<OSThread*>(object);
+    return thread->run(thread->parameter);
+}
+
+OSEvent::~OSEvent() { close(); }
+
+bool OSEvent::create() {
+    if (handle)
+        return false;
+    if (!prepareSecurity(securityAttributes))
+        return false;
+    handle = CreateEventA(&securityAttributes, FALSE, FALSE, nullptr);
+    return handle != nullptr;
+}
+
+void OSEvent::close() {
+    if (handle) {
+        CloseHandle(handle);
+        handle = nullptr;
+    }
+}
+
+WaitResult MultiWaitEvent::wait(HANDLE other, DWORD milliseconds) {
+    if (!handle)
+        return NoEvent;
+    HANDLE handles[2] = {handle, other};
+    switch (WaitForMultipleObjects(2, handles, FALSE, milliseconds)) {
+    case WAIT_OBJECT_0:
+        return EventSignalled;
+    case WAIT_OBJECT_0 + 1:
+        return HandleSignalled;
+    case WAIT_TIMEOUT:
+        return Timeout;
+    default:
+        return WaitFailed;
+    }
+}

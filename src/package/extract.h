@@ -1,0 +1,22 @@
+#pragma once
+
+#include "startup/text.h"
+
+// The name of the transform resource of a language: "LANG" and the lcid.
+Text transformResourceName(int lcid);
+
+// The file name of the transform of a language: the lcid, at least four
+// digits, and ".MST".
+Text transformFileName(int lcid);
+
+// Writes resource `resourceName` into the user's temporary folder under the
+// bare name held in `fileName`, which then holds the full path. On failure
+// `fileName` is unchanged and no file is left.
+bool writeResourceToTempFolder(const char* resourceName, Text& fileName);
+
+// Writes the package and, where one applies, the transform of the selected
+// language, and turns both paths of setupState into full paths.
+bool extractPackageFiles();
+
+// Deletes the files that this run wrote into the temporary folder.
+void deleteExtractedFiles();

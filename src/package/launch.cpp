@@ -1,0 +1,34 @@
+#include "package/launch.h"
+
+#include <utility>
+
+#include "os/system_folder.h"
+#include "package/command_line.h"
+#include "startup/setup_state.h"
+
+void launchInstaller(Text packagePath, Text transformPath, InstallCheck check,
+                     HANDLE& processHandle) {
+    InstallerCommandInput input{std::move(packagePath), std::move(transformPath), check,
+                                setupState.silent,      setupState.logPath,       currentDirectory()};
+    // Without a current directory there is neither a SETUPEXEDIR nor a place
+    // to run the installer in.
+    if (input.currentDirectory.empty())
+        return;
+    // The program comes from the system folder by full path: the search order
+    // would start in the setup's own folder, where a planted msiexec.exe
+    // would run, possibly elevated.
+    Text application = systemFilePath("msiexec.exe");
+    if (application.empty())
+        return;
+    Text commandLine = installerCommandLine(input);
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(application.c_str(), commandLine.reserve(commandLine.size()), nullptr,
+                        nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                        input.currentDirectory.c_str(), &startup, &process))
+        return;
+    CloseHandle(process.hThread);
+    processHandle = process.hProcess;
+}

@@ -1,0 +1,64 @@
+#include "product/version.h"
+
+#include <cstring>
+#include <utility>
+
+#include "product/decimal.h"
+
+TextSplit splitAtFirst(const Text& text, char separator) {
+    TextSplit split;
+    const char* begin = text.c_str();
+    const void* found = std::memchr(begin, separator, text.size());
+    if (!found) {
+        split.head = text;
+        return split;
+    }
+    size_t at = static_cast<size_t>(static_cast<const char*>(found) - begin);
+    split.head.assign(begin, at);
+    split.rest.assign(begin + at + 1, text.size() - at - 1);
+    return split;
+}
+
+bool parseVersion(Text versionText, uint32_t& versionMS, uint32_t& versionLS) {
+    if (versionText.empty())
+        return false;
+    Text remainder = std::move(versionText);
+    for (int piece = 1; piece <= 4; ++piece) {
+        TextSplit split = splitAtFirst(remainder, '.');
+        if (split.head.empty())
+            return true;
+        // No range check: a piece beyond 16 bits spills into its neighbour.
+        uint32_t value = static_cast<uint32_t>(readDecimal(split.head.c_str(), split.head.size()));
+        switch (piece) {
+        case 1: versionMS = value << 16; break;
+        case 2: versionMS |= value; break;
+        case 3: versionLS = value << 16; break;
+        default: versionLS |= value; break;
+        }
+        remainder = std::move(split.rest);
+    }
+    return true;
+}
+
+InstallCheck classifyInstalledVersion(uint32_t packageMS, uint32_t packageLS,
+                                      uint32_t installedMS, uint32_t installedLS) {
+    if (installedMS == packageMS && (installedLS >> 16) == (packageLS >> 16))
+        return Proceed;
+    if (packageMS > installedMS)
+        return Upgrade;
+    if (packageMS == installedMS && packageLS > installedLS)
+        return Upgrade;
+    return LaterInstalled;
+}
+
+InstallCheck classifyQueryResult(uint32_t queryResult, const char* installedVersion,
+                                 uint32_t packageMS, uint32_t packageLS) {
+    const uint32_t success = 0, unknownProduct = 1605, unknownProperty = 1608;
+    if (queryResult == unknownProduct || queryResult == unknownProperty)
+        return Proceed;
+    if (queryResult != success)
+        return QueryFailed;
+    uint32_t installedMS = 0, installedLS = 0;
+    parseVersion(Text(installedVersion), installedMS, installedLS);
+    return classifyInstalledVersion(packageMS, packageLS, installedMS, installedLS);
+}

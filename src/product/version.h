@@ -1,0 +1,36 @@
+#pragma once
+#include <cstdint>
+
+#include "startup/text.h"
+
+struct TextSplit {
+    Text head;
+    Text rest;
+};
+
+// Cuts `text` at the first `separator`: the part before it and the part after
+// it. Without a separator the whole text is the head and the rest is empty.
+TextSplit splitAtFirst(const Text& text, char separator);
+
+// Reads "major.minor.build.revision" into the version pair. Returns false
+// only for an empty text, which leaves both outputs alone. An empty piece
+// ends the reading; pieces past the fourth are ignored.
+bool parseVersion(Text versionText, uint32_t& versionMS, uint32_t& versionLS);
+
+// Outcome of the installed-product check.
+enum InstallCheck : int32_t {
+    Proceed = 0,
+    Upgrade = 1,
+    LaterInstalled = 2,
+    QueryFailed = 3,
+};
+
+// Compares the installed version with the package's: major, minor and build
+// decide; the revision never does.
+InstallCheck classifyInstalledVersion(uint32_t packageMS, uint32_t packageLS,
+                                      uint32_t installedMS, uint32_t installedLS);
+
+// Turns the answer of the installer service's version query (its error code
+// and, on success, the version text) into an InstallCheck.
+InstallCheck classifyQueryResult(uint32_t queryResult, const char* installedVersion,
+                                 uint32_t packageMS, uint32_t packageLS);

@@ -1,0 +1,84 @@
+#include <windows.h>
+#include <commctrl.h>
+
+#include "os/system_folder.h"
+#include "product/version.h"
+#include "startup/setup_state.h"
+#include "startup/string_resource.h"
+#include "startup/switches.h"
+#include "ui/dialog_ids.h"
+#include "ui/languages.h"
+#include "ui/setup_dialog.h"
+
+namespace {
+struct RequiredText {
+    const char* resourceName;
+    Text* field;
+    const char* failure;
+};
+
+void showStartupFailure(const char* text) { MessageBoxA(nullptr, text, "", MB_OK); }
+
+// Reads the product data; shows the box of the first text that is missing.
+bool readProductData() {
+    const RequiredText required[] = {
+        {"PACKAGENAME", &setupState.packagePath, "Could not get msi filename from the resource."},
+        {"PRODUCTCODE", &setupState.productCode, "Could not get product code from the resource."},
+        {"PRODUCTNAME", &setupState.productName, "Could not get product name from the resource."},
+        {"VERSION", &setupState.versionText, "Could not get version number from the resource."},
+    };
+    for (const RequiredText& text : required) {
+        if (!readStringResource(text.resourceName, *text.field)) {
+            showStartupFailure(text.failure);
+            return false;
+        }
+    }
+    if (!parseVersion(setupState.versionText, setupState.versionMS, setupState.versionLS)) {
+        showStartupFailure("Could not interpret version number string.");
+        return false;
+    }
+    if (!readStringResource("LOGPATH", setupState.logPath))
+        setupState.logPath.clear();
+    return true;
+}
+
+int runMessageLoop(HWND dialog) {
+    MSG message;
+    for (;;) {
+        BOOL result = GetMessageA(&message, nullptr, 0, 0);
+        if (result == 0)
+            return static_cast<int>(message.wParam);
+        if (result == -1)
+            return -1;
+        if (!IsDialogMessageA(dialog, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+    }
+}
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
+    // Before anything loads a library: a DLL planted beside the setup
+    // program must never be found.
+    restrictDllSearchToSystemFolder();
+
+    INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    selectLanguage(static_cast<int32_t>(static_cast<uint32_t>(GetUserDefaultUILanguage())));
+    parseCommandLine(commandLine);
+
+    if (!readProductData())
+        return 1;
+
+    HWND dialog =
+        CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, setupDialogProc, 0);
+    if (!dialog) {
+        char text[32];
+        wsprintfA(text, "Error x%x", GetLastError());
+        MessageBoxA(nullptr, text, "CreateDialog", MB_ICONEXCLAMATION | MB_OK);
+        return 1;
+    }
+    return runMessageLoop(dialog);
+}

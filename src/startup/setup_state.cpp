@@ -1,0 +1,3 @@
+#include "startup/setup_state.h"
+
+SetupState setupState;

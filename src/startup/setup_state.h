@@ -1,0 +1,25 @@
+#pragma once
+#include <cstdint>
+
+#include "startup/text.h"
+
+// The one program-wide record of the setup. Every module reads and writes
+// its fields directly; all of it is changed on the main thread only.
+struct SetupState {
+    Text packagePath;   // package file name, later the path given to the installer
+    Text transformPath; // transform file name or its full path; empty: no transform
+    Text productCode;
+    Text productName;
+    Text versionText;
+    uint32_t versionMS = 0; // (major << 16) | minor
+    uint32_t versionLS = 0; // (build << 16) | revision
+    Text logPath;
+    int32_t languageId = 1033; // always the lcid of LanguageTable row languageIndex
+    int32_t languageIndex = 0;
+    bool languageFixed = false;
+    bool packageEmbedded = false;
+    bool silent = false;
+    bool waitForInstaller = false;
+};
+
+extern SetupState setupState;

@@ -1,0 +1,52 @@
+#include "startup/switches.h"
+
+#include <cstring>
+
+#include "product/decimal.h"
+#include "startup/setup_state.h"
+#include "ui/languages.h"
+
+void splitSwitches(const char* commandLine, List<Text>& tokens) {
+    const char* slash = commandLine ? std::strchr(commandLine, '/') : nullptr;
+    while (slash) {
+        const char* next = std::strchr(slash + 1, '/');
+        size_t length = next ? static_cast<size_t>(next - slash) : std::strlen(slash);
+        while (length > 0 && slash[length - 1] == ' ')
+            --length;
+        tokens.add(Text(slash, length));
+        slash = next;
+    }
+}
+
+void parseCommandLine(const char* commandLine) {
+    List<Text> tokens;
+    splitSwitches(commandLine, tokens);
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        const Text& token = tokens[i];
+        if (token.size() < 2)
+            continue;
+        switch (token[1]) {
+        case 'L':
+        case 'l': {
+            int32_t lcid = readDecimal(token.c_str() + 2, token.size() - 2);
+            if (selectLanguage(lcid))
+                setupState.languageFixed = true;
+            break;
+        }
+        case 'S':
+        case 's':
+            setupState.silent = true;
+            if (!setupState.languageFixed) {
+                setupState.languageFixed = true;
+                selectLanguage(1033);
+            }
+            break;
+        case 'W':
+        case 'w':
+            setupState.waitForInstaller = true;
+            break;
+        default:
+            break;
+        }
+    }
+}

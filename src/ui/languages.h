@@ -1,0 +1,37 @@
+#pragma once
+#include <cstdint>
+
+#include "startup/text.h"
+
+struct LanguageRow {
+    Text name;    // display name, code page 1252
+    int32_t lcid; // Windows language identifier
+};
+
+constexpr int languageCount = 7;
+
+// The built-in languages; a row's index is the languageIndex that selects it.
+extern const LanguageRow LanguageTable[languageCount];
+
+enum MessageRow {
+    dialogCaption,
+    dialogPrompt,
+    okLabel,
+    cancelLabel,
+    upgradeQuestion,
+    laterVersionRefusal,
+    messageRowCount
+};
+
+// One column per LanguageTable row; all texts are code page 1252.
+extern const char* const MessageTable[messageRowCount][languageCount];
+
+// Makes the row with this lcid the selected language of setupState; returns
+// false and changes nothing when no row has it.
+bool selectLanguage(int32_t lcid);
+
+// The MessageTable cell of `row` in the selected language.
+Text localizedText(MessageRow row);
+
+// The first LanguageTable row with this lcid, or -1.
+int findLanguageRow(int32_t lcid);

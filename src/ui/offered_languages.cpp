@@ -1,0 +1,20 @@
+#include "ui/offered_languages.h"
+
+#include <utility>
+
+#include "product/decimal.h"
+#include "product/version.h"
+
+void parseOfferedLanguages(const Text& languages, List<LanguageRow>& offered) {
+    offered.clear();
+    Text remaining = languages;
+    while (!remaining.empty()) {
+        TextSplit split = splitAtFirst(remaining, ';');
+        // A number beyond 32 bits saturates, and no row has a saturated value.
+        int32_t lcid = readDecimal(split.head.c_str(), split.head.size());
+        for (const LanguageRow& row : LanguageTable)
+            if (row.lcid == lcid)
+                offered.add(row);
+        remaining = std::move(split.rest);
+    }
+}

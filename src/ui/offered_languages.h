@@ -1,0 +1,12 @@
+#pragma once
+
+#include "startup/list.h"
+#include "ui/languages.h"
+
+// The languages named by a LANGUAGES text ("1033;1036;..."), in its order,
+// as copies of their LanguageTable rows; unknown or empty pieces are skipped.
+void parseOfferedLanguages(const Text& languages, List<LanguageRow>& offered);
+
+// The languages that the package offers, from its LANGUAGES resource; "1033"
+// when the resource cannot be read.
+void offeredLanguages(List<LanguageRow>& offered);

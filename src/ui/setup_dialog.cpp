@@ -1,0 +1,188 @@
+#include "ui/setup_dialog.h"
+
+#include "os/system_folder.h"
+#include "os/wait_thread.h"
+#include "package/extract.h"
+#include "package/launch.h"
+#include "package/resource_view.h"
+#include "product/installed_product.h"
+#include "startup/setup_state.h"
+#include "ui/dialog_ids.h"
+#include "ui/message_text.h"
+#include "ui/offered_languages.h"
+
+namespace {
+// The package file name as the resource gives it; every OK command starts
+// from it, so a second OK never prefixes a path twice.
+Text packageFileName;
+// Owned by the OK handling; the watch only borrows it.
+HANDLE processHandle = INVALID_HANDLE_VALUE;
+bool waitingForInstaller = false;
+int exitCode = 0;
+
+void postClose(HWND dialog, int code) {
+    exitCode = code;
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+}
+
+void showMessage(HWND dialog, const Text& text, const Text& caption, UINT type) {
+    MessageBoxA(dialog, text.c_str(), caption.c_str(), type);
+}
+
+void initialize(HWND dialog) {
+    List<LanguageRow> offered;
+    offeredLanguages(offered);
+    if (!setupState.languageFixed)
+        selectLanguage(static_cast<int32_t>(static_cast<uint32_t>(GetUserDefaultUILanguage())));
+
+    SetWindowTextA(dialog, localizedText(dialogCaption).c_str());
+    SetDlgItemTextA(dialog, IDC_PROMPT, localizedText(dialogPrompt).c_str());
+    SetDlgItemTextA(dialog, IDOK, localizedText(okLabel).c_str());
+    SetDlgItemTextA(dialog, IDCANCEL, localizedText(cancelLabel).c_str());
+
+    HWND combo = GetDlgItem(dialog, IDC_LANGUAGE);
+    for (size_t i = 0; i < offered.size(); ++i) {
+        SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(offered[i].name.c_str()));
+        SendMessageA(combo, CB_SETITEMDATA, i, offered[i].lcid);
+        if (offered[i].lcid == setupState.languageId)
+            SendMessageA(combo, CB_SETCURSEL, i, 0);
+    }
+
+    if (offered.empty()) {
+        showMessage(dialog, "Language error in the resource.", "", MB_OK);
+        postClose(dialog, installFailureExitCode);
+    } else if (setupState.languageFixed) {
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    } else {
+        ShowWindow(dialog, SW_SHOWNORMAL);
+    }
+}
+
+// Puts the current directory and a backslash in front of a path.
+void prefixWithCurrentDirectory(Text& path, const Text& directory) {
+    Text full(directory);
+    full.append('\\').append(path);
+    path = full;
+}
+
+// The OK command ended without a decision. A shown dialog lets the user try
+// again; a hidden one has nobody to ask and ends the setup as failed.
+void endUndecided(HWND dialog) {
+    if (!IsWindowVisible(dialog))
+        postClose(dialog, installFailureExitCode);
+}
+
+void startWatching(HWND dialog) {
+    waitingForInstaller = true;
+    installerWatch.notifyWindow = dialog;
+    bool watching = installerWatch.start(processHandle);
+    ShowWindow(dialog, SW_HIDE);
+    if (!watching) {
+        // Without the watch thread the main thread waits itself, so the
+        // files are still deleted only after the installer has ended.
+        WaitForSingleObject(processHandle, INFINITE);
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+    }
+}
+
+void confirm(HWND dialog) {
+    // A repeated OK starts afresh: it removes what the last one wrote.
+    deleteExtractedFiles();
+    setupState.packagePath = packageFileName;
+
+    HWND combo = GetDlgItem(dialog, IDC_LANGUAGE);
+    LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
+    int32_t chosen = static_cast<int32_t>(SendMessageA(combo, CB_GETITEMDATA, index, 0));
+    selectLanguage(chosen);
+
+    if (chosen == 1033)
+        setupState.transformPath.clear();
+    else
+        setupState.transformPath = transformFileName(setupState.languageId);
+
+    setupState.packageEmbedded = resourceExists("PACKAGEFILE");
+    if (setupState.packageEmbedded) {
+        setupState.waitForInstaller = true;
+        if (!extractPackageFiles()) {
+            showMessage(dialog, "Could not extract files.", setupState.productName, MB_OK);
+            postClose(dialog, installFailureExitCode);
+            return;
+        }
+    } else if (chosen != 1033) {
+        Text directory = currentDirectory();
+        prefixWithCurrentDirectory(setupState.packagePath, directory);
+        prefixWithCurrentDirectory(setupState.transformPath, directory);
+    }
+
+    if (setupState.packagePath.empty() || setupState.productCode.empty())
+        return endUndecided(dialog);
+
+    InstallCheck check = checkInstalledProduct(setupState.productCode.c_str(),
+                                               setupState.versionMS, setupState.versionLS);
+    if (check == QueryFailed)
+        return endUndecided(dialog);
+    if (check == LaterInstalled) {
+        showMessage(dialog,
+                    formatWithProductName(localizedText(laterVersionRefusal).c_str(),
+                                          setupState.productName),
+                    setupState.productName, MB_OK);
+        return postClose(dialog, 0);
+    }
+    if (check == Upgrade) {
+        ShowWindow(dialog, SW_HIDE);
+        Text question = formatWithProductName(localizedText(upgradeQuestion).c_str(),
+                                              setupState.productName);
+        if (MessageBoxA(dialog, question.c_str(), setupState.productName.c_str(), MB_OKCANCEL) !=
+            IDOK)
+            return postClose(dialog, 0);
+    }
+
+    processHandle = INVALID_HANDLE_VALUE;
+    launchInstaller(setupState.packagePath, setupState.transformPath, check, processHandle);
+    if (processHandle == INVALID_HANDLE_VALUE)
+        return postClose(dialog, installFailureExitCode);
+    if (setupState.waitForInstaller)
+        return startWatching(dialog);
+    postClose(dialog, 0);
+}
+
+void close(HWND dialog) {
+    if (processHandle != INVALID_HANDLE_VALUE) {
+        // The setup waited: the installer's own result is the setup's result.
+        DWORD installerExit = 0;
+        if (waitingForInstaller && GetExitCodeProcess(processHandle, &installerExit))
+            exitCode = static_cast<int>(installerExit);
+        CloseHandle(processHandle);
+        processHandle = INVALID_HANDLE_VALUE;
+    }
+    deleteExtractedFiles();
+    DestroyWindow(dialog);
+}
+} // namespace
+
+INT_PTR CALLBACK setupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        packageFileName = setupState.packagePath;
+        initialize(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        if (wParam == IDOK) {
+            confirm(dialog);
+            return TRUE;
+        }
+        if (wParam == IDCANCEL) {
+            postClose(dialog, 0);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        close(dialog);
+        return TRUE;
+    case WM_DESTROY:
+        PostQuitMessage(exitCode);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
