@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // Reads a decimal number the way strtol does with base 10: leading white
