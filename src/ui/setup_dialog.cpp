@@ -146,7 +146,7 @@ void confirm(HWND dialog) {
     postClose(dialog, 0);
 }
 
-void close(HWND dialog) {
+void closeDialog(HWND dialog) {
     if (processHandle != INVALID_HANDLE_VALUE) {
         // The setup waited: the installer's own result is the setup's result.
         DWORD installerExit = 0;
@@ -177,7 +177,7 @@ INT_PTR CALLBACK setupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         }
         return FALSE;
     case WM_CLOSE:
-        close(dialog);
+        closeDialog(dialog);
         return TRUE;
     case WM_DESTROY:
         PostQuitMessage(exitCode);
