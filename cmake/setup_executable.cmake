@@ -12,8 +12,12 @@ function(add_setup_executable name)
     target_link_libraries(${name} PRIVATE setup_win)
     if(NOT MSVC)
         # Statically linked so it runs alone; stripped, with unused sections
-        # dropped.
-        target_link_options(${name} PRIVATE -static -s -Wl,--gc-sections)
+        # dropped. Sections start on page boundaries in the file as in
+        # memory, so that a loader can map the package resource straight
+        # from the file (Wine otherwise copies the whole image into private
+        # memory); this costs some KiB of padding.
+        target_link_options(${name} PRIVATE -static -s -Wl,--gc-sections
+            -Wl,--file-alignment,4096)
     endif()
     set_property(SOURCE ${PROJECT_SOURCE_DIR}/res/setup.rc APPEND PROPERTY
         OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/res/setup.manifest ${PROJECT_SOURCE_DIR}/res/setup.ico)
