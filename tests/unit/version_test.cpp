@@ -1,29 +1,122 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+
+#include "product/decimal.h"
 #include "product/version.h"
+#include "unit_support.h"
 
 namespace {
+const uint32_t untouched = 0xDEADBEEF;
+
 struct Pair {
     uint32_t ms, ls;
+    bool parsed;
 };
 
-Pair parsed(const char* text, uint32_t ms = 0, uint32_t ls = 0) {
-    Pair pair{ms, ls};
-    parseVersion(Text(text), pair.ms, pair.ls);
+Pair parsed(const char* text) {
+    Pair pair{untouched, untouched, false};
+    pair.parsed = parseVersion(Text(text), pair.ms, pair.ls);
     return pair;
+}
+
+void expectVersion(const char* text, uint32_t ms, uint32_t ls) {
+    Pair pair = parsed(text);
+    EXPECT_TRUE(pair.parsed) << text;
+    EXPECT_EQ(pair.ms, ms) << text;
+    EXPECT_EQ(pair.ls, ls) << text;
+}
+
+void expectSplit(const char* text, const char* head, const char* rest) {
+    TextSplit split = splitAtFirst(Text(text), '.');
+    EXPECT_EQ(split.head, head) << text;
+    EXPECT_EQ(split.rest, rest) << text;
+}
+
+// Package 1.0.1 against the installed version text after a successful query.
+InstallCheck against101(const char* installed) {
+    return classifyQueryResult(0, installed, 0x10000, 0x10000);
 }
 } // namespace
 
-TEST(ParseVersion, ReadsUpToFourPieces) {
-    EXPECT_EQ(parsed("1.0.1").ms, 0x10000u);
-    EXPECT_EQ(parsed("1.0.1").ls, 0x10000u);
-    EXPECT_EQ(parsed("1.2.3.4.5").ms, 0x10002u);
-    EXPECT_EQ(parsed("1.2.3.4.5").ls, 0x30004u);
+TEST(ReadDecimal, SaturatesAtTheEndsOf32Bits) {
+    EXPECT_EQ(readDecimal("2147483647", 10), INT_MAX);
+    EXPECT_EQ(readDecimal("2147483648", 10), INT_MAX);
+    EXPECT_EQ(readDecimal("-2147483648", 11), INT_MIN);
+    EXPECT_EQ(readDecimal("-2147483649", 11), INT_MIN);
+    EXPECT_EQ(readDecimal("99999999999999999999999", 23), INT_MAX);
+    EXPECT_EQ(readDecimal("-99999999999", 12), INT_MIN);
+    EXPECT_EQ(readDecimal("10365", 4), 1036); // stops at the given length
+    EXPECT_EQ(readDecimal(" \t\r\n+7x", 7), 7);
+    EXPECT_EQ(readDecimal("- 7", 3), 0);
 }
 
-TEST(ParseVersion, EmptyTextFails) {
-    uint32_t ms = 7, ls = 9;
-    EXPECT_FALSE(parseVersion(Text(""), ms, ls));
-    EXPECT_EQ(ms, 7u);
-    EXPECT_EQ(ls, 9u);
+TEST(SplitAtFirst, CutsAtTheFirstSeparatorOnly) {
+    expectSplit("1.0.1", "1", "0.1");
+    expectSplit("1036", "1036", "");
+    expectSplit(".5", "", "5");
+    expectSplit("7.", "7", "");
+    expectSplit("", "", "");
+}
+
+TEST(ParseVersion, ReadsUpToFourPieces) {
+    expectVersion("1.0.1", 0x10000, 0x10000);
+    expectVersion("1.2.3.4.5", 0x10002, 0x30004);
+    expectVersion("1.2.3", 0x10002, 0x30000); // the revision half is cleared
+    expectVersion("65535.65535.65535.65535", 0xFFFFFFFF, 0xFFFFFFFF);
+}
+
+TEST(ParseVersion, StopsAtTheFirstEmptyPiece) {
+    expectVersion("2", 0x20000, untouched);
+    expectVersion("1..3", 0x10000, untouched);
+    expectVersion(".5", untouched, untouched);
+    expectVersion("1.2.", 0x10002, untouched);
+}
+
+TEST(ParseVersion, EmptyTextFailsAndWritesNothing) {
+    Pair pair = parsed("");
+    EXPECT_FALSE(pair.parsed);
+    EXPECT_EQ(pair.ms, untouched);
+    EXPECT_EQ(pair.ls, untouched);
+}
+
+TEST(ParseVersion, PiecesAreDecimalNumbersWithoutRangeCheck) {
+    expectVersion(" 7.x8", 0x70000, untouched);
+    expectVersion("1.70000", 0x11170, untouched);
+    expectVersion("1.4464", 0x11170, untouched);
+    expectVersion("1.-1", 0xFFFFFFFF, untouched);
+    expectVersion("99999999999.0.0", 0xFFFF0000, 0);
+}
+
+TEST(ClassifyQueryResult, ComparesMajorMinorAndBuildOnly) {
+    EXPECT_EQ(against101("1.0.1"), Proceed);
+    EXPECT_EQ(against101("1.0.1.9"), Proceed);
+    EXPECT_EQ(against101("1.0.0"), Upgrade);
+    EXPECT_EQ(against101("0.9.99"), Upgrade);
+    EXPECT_EQ(against101("1.0"), Upgrade);
+    EXPECT_EQ(against101("1.1"), LaterInstalled);
+    EXPECT_EQ(against101("1.0.2"), LaterInstalled);
+    EXPECT_EQ(against101("2.0.0"), LaterInstalled);
+}
+
+TEST(ClassifyQueryResult, EmptyInstalledVersionCountsAsZero) {
+    EXPECT_EQ(against101(""), Upgrade);
+    EXPECT_EQ(classifyQueryResult(0, "", 0, 0x10000), Upgrade); // 0.0.1
+    EXPECT_EQ(classifyQueryResult(0, "", 0, 0x5), Proceed);     // 0.0.0.5
+}
+
+TEST(ClassifyQueryResult, UnknownProductOrPropertyProceedOtherErrorsFail) {
+    EXPECT_EQ(classifyQueryResult(1605, "9.9.9", 0x10000, 0x10000), Proceed);
+    EXPECT_EQ(classifyQueryResult(1608, "9.9.9", 0x10000, 0x10000), Proceed);
+    for (uint32_t code : {234u, 1u, 1603u, 1610u, 0xFFFFFFFFu})
+        EXPECT_EQ(classifyQueryResult(code, "1.0.1", 0x10000, 0x10000), QueryFailed) << code;
+}
+
+TEST(ClassifyInstalledVersion, TheRevisionNeverDecides) {
+    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x10005, 0x10000, 0x10009), Proceed);
+    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x10009, 0x10000, 0x10005), Proceed);
+    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x20000, 0x10000, 0x1FFFF), Upgrade);
+    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x1FFFF, 0x10000, 0x20000), LaterInstalled);
+    EXPECT_EQ(classifyInstalledVersion(0x20000, 0, 0x1FFFF, 0xFFFFFFFF), Upgrade);
+    EXPECT_EQ(classifyInstalledVersion(0xFFFFFFFF, 0, 0, 0), Upgrade); // unsigned
 }
