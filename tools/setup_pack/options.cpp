@@ -1,0 +1,209 @@
+#include "setup_pack/options.h"
+
+#include <cstring>
+
+#include "product/decimal.h"
+#include "product/version.h"
+#include "ui/languages.h"
+
+namespace {
+
+bool allDigits(const std::string& text) {
+    if (text.empty())
+        return false;
+    for (char c : text)
+        if (c < '0' || c > '9')
+            return false;
+    return true;
+}
+
+bool isUpperHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+}
+
+// The pieces of `text` between the separators, cut the way the setup cuts
+// its own texts.
+std::vector<std::string> pieces(const std::string& text, char separator) {
+    std::vector<std::string> result;
+    Text remaining(text.c_str(), text.size());
+    for (;;) {
+        TextSplit split = splitAtFirst(remaining, separator);
+        result.emplace_back(split.head.c_str(), split.head.size());
+        if (split.rest.empty() && remaining.size() == split.head.size())
+            return result; // no separator left
+        remaining = std::move(split.rest);
+    }
+}
+
+PackError usage(const std::string& input, const std::string& reason) {
+    return PackError(packUsage, input, reason + " (see --help)");
+}
+
+} // namespace
+
+const char* packUsageText() {
+    return "usage: setup-pack --msi PATH [--transform LCID=PATH]... [--languages LIST]\n"
+           "                  [--product-name TEXT] [--product-code GUID] [--version TEXT]\n"
+           "                  [--log-path PATH] [--stub PATH] --out PATH\n"
+           "       setup-pack --help\n"
+           "\n"
+           "Copies the setup stub (setup.exe beside setup-pack.exe, or --stub) to --out\n"
+           "and embeds the package, one transform per extra language and the texts the\n"
+           "setup reads.\n"
+           "\n"
+           "  --msi PATH              the product's Windows Installer package\n"
+           "  --transform LCID=PATH   the transform for a language other than 1033\n"
+           "                          (1031, 1034, 1036, 1040, 1043, 1046); repeatable\n"
+           "  --languages LIST        languages offered, e.g. 1033;1036\n"
+           "                          (default: 1033 and the transforms' LCIDs in order)\n"
+           "  --product-name TEXT     default: the package's ProductName\n"
+           "  --product-code GUID     default: the package's ProductCode\n"
+           "  --version TEXT          default: the package's ProductVersion; one to four\n"
+           "                          numbers 0-65535 separated by dots\n"
+           "  --log-path PATH         the installer's log file on the target machine\n"
+           "  --stub PATH             the setup stub to fill\n"
+           "  --out PATH              the setup program to write; written only on success\n"
+           "\n"
+           "Exit codes: 0 success, 1 bad command line, 2 bad input, 3 output not written.\n";
+}
+
+void checkProductCode(const std::string& code, const std::string& input) {
+    static const char pattern[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
+    bool valid = code.size() == std::strlen(pattern);
+    for (size_t i = 0; valid && i < code.size(); ++i)
+        valid = pattern[i] == 'X' ? isUpperHex(code[i]) : code[i] == pattern[i];
+    if (!valid)
+        throw PackError(packBadInput, input,
+                        "product code \"" + code +
+                            "\" is not a GUID in braces with upper-case hex digits, like " +
+                            pattern);
+}
+
+void checkVersion(const std::string& version, const std::string& input) {
+    uint32_t versionMS = 0, versionLS = 0;
+    if (!parseVersion(Text(version.c_str(), version.size()), versionMS, versionLS))
+        throw PackError(packBadInput, input, "version is empty");
+    std::vector<std::string> parts = pieces(version, '.');
+    if (parts.size() > 4)
+        throw PackError(packBadInput, input,
+                        "version \"" + version + "\" has more than four numbers");
+    for (const std::string& part : parts) {
+        if (!allDigits(part) || part.size() > 5 || readDecimal(part.c_str(), part.size()) > 65535)
+            throw PackError(packBadInput, input,
+                            "version \"" + version +
+                                "\" is not one to four numbers 0-65535 separated by dots");
+    }
+}
+
+int32_t checkLanguage(const std::string& lcidText, const std::string& input) {
+    int32_t lcid = allDigits(lcidText) ? readDecimal(lcidText.c_str(), lcidText.size()) : -1;
+    if (lcid < 0 || findLanguageRow(lcid) < 0) {
+        std::string known;
+        for (const LanguageRow& row : LanguageTable)
+            known += (known.empty() ? "" : ", ") + std::to_string(row.lcid);
+        throw PackError(packBadInput, input,
+                        "\"" + lcidText + "\" is not a language the setup knows (" + known + ")");
+    }
+    return lcid;
+}
+
+void checkLanguageList(const std::string& languages, const std::string& input) {
+    if (languages.empty())
+        throw PackError(packBadInput, input, "the language list is empty");
+    std::vector<int32_t> seen;
+    for (const std::string& part : pieces(languages, ';')) {
+        if (part.empty())
+            throw PackError(packBadInput, input,
+                            "the language list \"" + languages + "\" has an empty entry");
+        int32_t lcid = checkLanguage(part, input);
+        for (int32_t earlier : seen)
+            if (earlier == lcid)
+                throw PackError(packBadInput, input, "language " + part + " is listed twice");
+        seen.push_back(lcid);
+    }
+}
+
+std::string defaultLanguageList(const std::vector<TransformInput>& transforms) {
+    std::string list = "1033";
+    for (const TransformInput& transform : transforms)
+        list += ";" + std::to_string(transform.lcid);
+    return list;
+}
+
+PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
+    PackOptions options;
+    bool haveMsi = false, haveOut = false;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& option = arguments[i];
+        if (option == "--help" || option == "-h" || option == "/?") {
+            options.help = true;
+            return options;
+        }
+        static const char* const withValue[] = {"--msi",          "--transform",    "--languages",
+                                                "--product-name", "--product-code", "--version",
+                                                "--log-path",     "--stub",         "--out"};
+        bool known = false;
+        for (const char* name : withValue)
+            known = known || option == name;
+        if (!known)
+            throw usage(option,
+                        option.compare(0, 1, "-") == 0 ? "unknown option" : "unexpected argument");
+        if (i + 1 == arguments.size())
+            throw usage(option, "needs a value");
+        const std::string& value = arguments[++i];
+
+        auto once = [&](std::optional<std::string>& field) {
+            if (field)
+                throw usage(option, "given twice");
+            field = value;
+        };
+        if (option == "--msi" || option == "--out") {
+            bool& have = option == "--msi" ? haveMsi : haveOut;
+            if (have)
+                throw usage(option, "given twice");
+            if (value.empty())
+                throw usage(option, "needs a non-empty path");
+            have = true;
+            (option == "--msi" ? options.msiPath : options.outPath) = value;
+        } else if (option == "--transform") {
+            std::string input = "--transform " + value;
+            size_t equals = value.find('=');
+            if (equals == std::string::npos || equals + 1 == value.size())
+                throw usage(input, "expects LCID=PATH");
+            TransformInput transform;
+            transform.lcid = checkLanguage(value.substr(0, equals), input);
+            transform.path = value.substr(equals + 1);
+            if (transform.lcid == 1033)
+                throw PackError(packBadInput, input,
+                                "1033 is served by the package itself and takes no transform");
+            for (const TransformInput& earlier : options.transforms)
+                if (earlier.lcid == transform.lcid)
+                    throw PackError(packBadInput, input,
+                                    "a second transform for language " +
+                                        std::to_string(transform.lcid));
+            options.transforms.push_back(transform);
+        } else if (option == "--languages") {
+            once(options.languages);
+            checkLanguageList(value, option);
+        } else if (option == "--product-name") {
+            once(options.productName);
+            if (value.empty())
+                throw PackError(packBadInput, option, "the product name is empty");
+        } else if (option == "--product-code") {
+            once(options.productCode);
+            checkProductCode(value, option);
+        } else if (option == "--version") {
+            once(options.version);
+            checkVersion(value, option);
+        } else if (option == "--log-path") {
+            once(options.logPath);
+        } else {
+            once(options.stubPath);
+        }
+    }
+    if (!haveMsi)
+        throw usage("--msi", "is required");
+    if (!haveOut)
+        throw usage("--out", "is required");
+    return options;
+}

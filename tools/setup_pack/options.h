@@ -1,0 +1,77 @@
+#pragma once
+// The command line of setup-pack and the checks of its values that need no
+// file: product code, version and language lists.
+#include <cstdint>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Exit codes: small, so that a Unix shell running the tool under Wine sees
+// them unchanged (it keeps only the low 8 bits).
+enum PackExit : int {
+    packSuccess = 0,
+    packUsage = 1,    // unknown option, missing value, missing --msi or --out
+    packBadInput = 2, // a file or value that cannot go into a setup
+    packWriteFailed = 3,
+};
+
+// A failure that names the input it is about ("--version", a file path) and
+// why; main prints it as "setup-pack: <input>: <reason>".
+class PackError : public std::runtime_error {
+  public:
+    PackError(int exitCode, std::string input, const std::string& reason)
+        : std::runtime_error(reason), exitCode_(exitCode), input_(std::move(input)) {}
+    int exitCode() const { return exitCode_; }
+    const std::string& input() const { return input_; }
+
+  private:
+    int exitCode_;
+    std::string input_;
+};
+
+struct TransformInput {
+    int32_t lcid = 0;
+    std::string path;
+};
+
+struct PackOptions {
+    bool help = false;
+    std::string msiPath;
+    std::vector<TransformInput> transforms; // in command-line order
+    std::optional<std::string> languages;
+    std::optional<std::string> productName;
+    std::optional<std::string> productCode;
+    std::optional<std::string> version;
+    std::optional<std::string> logPath;
+    std::optional<std::string> stubPath;
+    std::string outPath;
+};
+
+// Reads the arguments after the program name. Throws PackError with
+// packUsage for a malformed command line and packBadInput for a transform
+// LCID that cannot be used; file contents are not looked at here.
+PackOptions parsePackOptions(const std::vector<std::string>& arguments);
+
+// The usage text printed by --help.
+const char* packUsageText();
+
+// A GUID in braces with upper-case hex digits, as the Windows Installer
+// writes product codes: {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}. Throws
+// PackError (packBadInput) naming `input`.
+void checkProductCode(const std::string& code, const std::string& input);
+
+// One to four dot-separated decimal numbers, each 0 to 65535. The setup
+// itself accepts any non-empty text, but reads a piece above 65535 into the
+// neighbouring half of the version pair and stops at an empty piece, so such
+// texts would compare wrongly against the installed version.
+void checkVersion(const std::string& version, const std::string& input);
+
+// The LCID of a language that the setup knows; throws otherwise.
+int32_t checkLanguage(const std::string& lcidText, const std::string& input);
+
+// A ";"-separated list of known LCIDs without empty entries or repetitions.
+void checkLanguageList(const std::string& languages, const std::string& input);
+
+// "1033" followed by the transforms' LCIDs in their order, joined by ";".
+std::string defaultLanguageList(const std::vector<TransformInput>& transforms);

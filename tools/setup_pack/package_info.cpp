@@ -1,0 +1,132 @@
+#include "setup_pack/package_info.h"
+
+#include <windows.h>
+
+#include <msi.h>
+#include <msiquery.h>
+
+#include "setup_pack/options.h"
+
+namespace {
+
+// Closes a Windows Installer handle when it goes out of scope.
+class MsiHandle {
+  public:
+    MsiHandle() = default;
+    MsiHandle(const MsiHandle&) = delete;
+    MsiHandle& operator=(const MsiHandle&) = delete;
+    ~MsiHandle() {
+        if (handle_)
+            MsiCloseHandle(handle_);
+    }
+    MSIHANDLE* out() { return &handle_; }
+    MSIHANDLE get() const { return handle_; }
+
+  private:
+    MSIHANDLE handle_ = 0;
+};
+
+std::string systemMessage(DWORD error) {
+    char* buffer = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+    std::string text = length ? std::string(buffer, length) : "error " + std::to_string(error);
+    LocalFree(buffer);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.'))
+        text.pop_back();
+    return text;
+}
+
+// The property's value, or empty when the table lacks it.
+std::string readProperty(MSIHANDLE database, const std::string& path, const char* property) {
+    std::string query =
+        std::string("SELECT `Value` FROM `Property` WHERE `Property`='") + property + "'";
+    MsiHandle view;
+    UINT result = MsiDatabaseOpenViewA(database, query.c_str(), view.out());
+    if (result != ERROR_SUCCESS)
+        throw PackError(packBadInput, path, "the package has no Property table");
+    result = MsiViewExecute(view.get(), 0);
+    if (result != ERROR_SUCCESS)
+        throw PackError(packBadInput, path,
+                        "cannot read the Property table: " + systemMessage(result));
+    MsiHandle record;
+    if (MsiViewFetch(view.get(), record.out()) != ERROR_SUCCESS)
+        return std::string();
+    DWORD length = 0;
+    char empty[1] = "";
+    result = MsiRecordGetStringA(record.get(), 1, empty, &length);
+    if (result != ERROR_MORE_DATA && result != ERROR_SUCCESS)
+        throw PackError(packBadInput, path,
+                        std::string("cannot read ") + property + ": " + systemMessage(result));
+    std::string value(length + 1, '\0');
+    DWORD size = length + 1;
+    result = MsiRecordGetStringA(record.get(), 1, &value[0], &size);
+    if (result != ERROR_SUCCESS)
+        throw PackError(packBadInput, path,
+                        std::string("cannot read ") + property + ": " + systemMessage(result));
+    value.resize(size);
+    return value;
+}
+
+} // namespace
+
+std::vector<unsigned char> readInputFile(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw PackError(packBadInput, path, "cannot open: " + systemMessage(GetLastError()));
+    std::vector<unsigned char> bytes;
+    LARGE_INTEGER size;
+    bool ok = GetFileSizeEx(file, &size) != 0;
+    DWORD error = ok ? 0 : GetLastError();
+    if (ok && size.QuadPart > 0x7FFFFFFF) {
+        CloseHandle(file);
+        throw PackError(packBadInput, path, "is larger than a resource can be");
+    }
+    if (ok) {
+        bytes.resize(static_cast<size_t>(size.QuadPart));
+        DWORD read = 0;
+        ok = bytes.empty() ||
+             (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+              read == bytes.size());
+        error = ok ? 0 : GetLastError();
+    }
+    CloseHandle(file);
+    if (!ok)
+        throw PackError(packBadInput, path, "cannot read: " + systemMessage(error));
+    return bytes;
+}
+
+void checkCompoundFile(const std::vector<unsigned char>& bytes, const std::string& path,
+                       const char* kind) {
+    static const unsigned char signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
+    bool matches = bytes.size() >= sizeof signature;
+    for (size_t i = 0; matches && i < sizeof signature; ++i)
+        matches = bytes[i] == signature[i];
+    if (!matches)
+        throw PackError(packBadInput, path,
+                        std::string("is not ") + kind + " (no compound file signature)");
+}
+
+PackageInfo readPackageInfo(const std::string& path) {
+    MsiHandle database;
+    UINT result = MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, database.out());
+    if (result != ERROR_SUCCESS)
+        throw PackError(packBadInput, path,
+                        "cannot open as an installer database: " + systemMessage(result));
+    PackageInfo info;
+    struct Wanted {
+        const char* property;
+        std::string* field;
+    } wanted[] = {{"ProductCode", &info.productCode},
+                  {"ProductName", &info.productName},
+                  {"ProductVersion", &info.productVersion}};
+    for (const Wanted& item : wanted) {
+        *item.field = readProperty(database.get(), path, item.property);
+        if (item.field->empty())
+            throw PackError(packBadInput, path,
+                            std::string("the package has no ") + item.property + " property");
+    }
+    return info;
+}
