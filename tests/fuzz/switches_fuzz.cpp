@@ -1,0 +1,43 @@
+// The command line: any text, applied to a fresh setup state.
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "fuzz_check.h"
+#include "startup/setup_state.h"
+#include "startup/switches.h"
+#include "ui/languages.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string commandLine(reinterpret_cast<const char*>(data), size);
+    const char* line = commandLine.c_str(); // ends at the first NUL, as a command line does
+    size_t length = std::strlen(line);
+
+    List<Text> tokens;
+    splitSwitches(line, tokens);
+    // The tokens are the text from its first '/' on, cut before each '/',
+    // with only the blanks at their ends removed.
+    const char* rest = std::strchr(line, '/');
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        const Text& token = tokens[i];
+        FUZZ_CHECK(rest && token.size() >= 1 && token[0] == '/');
+        FUZZ_CHECK(std::memchr(token.c_str() + 1, '/', token.size() - 1) == nullptr);
+        FUZZ_CHECK(token.size() == 1 || token[token.size() - 1] != ' ');
+        FUZZ_CHECK(std::memcmp(rest, token.c_str(), token.size()) == 0);
+        rest += token.size();
+        while (*rest == ' ')
+            ++rest;
+        FUZZ_CHECK(*rest == '/' || *rest == '\0');
+    }
+    FUZZ_CHECK(rest == nullptr ? tokens.empty() : *rest == '\0');
+    FUZZ_CHECK(length == 0 || tokens.size() <= length);
+
+    setupState = SetupState();
+    parseCommandLine(line);
+    const SetupState& state = setupState;
+    FUZZ_CHECK(state.languageIndex >= 0 && state.languageIndex < languageCount);
+    FUZZ_CHECK(LanguageTable[state.languageIndex].lcid == state.languageId);
+    FUZZ_CHECK(!state.silent || state.languageFixed);
+    FUZZ_CHECK(state.languageFixed || state.languageId == 1033);
+    return 0;
+}
