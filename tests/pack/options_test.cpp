@@ -1,0 +1,194 @@
+// The command line of setup-pack and its checks of product codes, versions
+// and language lists.
+#include <gtest/gtest.h>
+
+#include "setup_pack/options.h"
+
+namespace {
+
+// The PackError that `action` throws; fails the test when it throws none.
+template <typename Action> PackError errorOf(Action action) {
+    try {
+        action();
+    } catch (const PackError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no error";
+    return PackError(-1, "", "");
+}
+
+PackError parseError(const std::vector<std::string>& arguments) {
+    return errorOf([&] { parsePackOptions(arguments); });
+}
+
+TEST(PackOptions, ReadsEveryOptionAndKeepsTransformsInOrder) {
+    PackOptions options =
+        parsePackOptions({"--msi",          "a.msi",
+                          "--transform",    "1036=fr.mst",
+                          "--out",          "setup.exe",
+                          "--transform",    "1031=C:\\de=x.mst",
+                          "--languages",    "1036;1033",
+                          "--product-name", "Name",
+                          "--product-code", "{00000000-0000-0000-0000-00000000000A}",
+                          "--version",      "1.2",
+                          "--log-path",     "C:\\log.txt",
+                          "--stub",         "stub.exe"});
+    EXPECT_FALSE(options.help);
+    EXPECT_EQ(options.msiPath, "a.msi");
+    EXPECT_EQ(options.outPath, "setup.exe");
+    ASSERT_EQ(options.transforms.size(), 2u);
+    EXPECT_EQ(options.transforms[0].lcid, 1036);
+    EXPECT_EQ(options.transforms[0].path, "fr.mst");
+    EXPECT_EQ(options.transforms[1].lcid, 1031);
+    EXPECT_EQ(options.transforms[1].path, "C:\\de=x.mst"); // only the first "=" separates
+    EXPECT_EQ(*options.languages, "1036;1033");
+    EXPECT_EQ(*options.productName, "Name");
+    EXPECT_EQ(*options.productCode, "{00000000-0000-0000-0000-00000000000A}");
+    EXPECT_EQ(*options.version, "1.2");
+    EXPECT_EQ(*options.logPath, "C:\\log.txt");
+    EXPECT_EQ(*options.stubPath, "stub.exe");
+    EXPECT_EQ(defaultLanguageList(options.transforms), "1033;1036;1031");
+}
+
+TEST(PackOptions, LeavesUnsetOptionsEmptySoThatThePackageDecides) {
+    PackOptions options = parsePackOptions({"--out", "o.exe", "--msi", "a.msi"});
+    EXPECT_TRUE(options.transforms.empty());
+    EXPECT_FALSE(options.languages || options.productName || options.productCode ||
+                 options.version || options.logPath || options.stubPath);
+    EXPECT_EQ(defaultLanguageList(options.transforms), "1033");
+}
+
+TEST(PackOptions, HelpWinsOverEverythingElse) {
+    EXPECT_TRUE(parsePackOptions({"--help"}).help);
+    EXPECT_TRUE(parsePackOptions({"--msi", "a.msi", "--help", "--bogus"}).help);
+}
+
+TEST(PackOptions, MalformedCommandLinesAreUsageErrorsNamingTheOption) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* input;
+        const char* reason;
+    } cases[] = {
+        {{"--msi", "a.msi", "--out", "o.exe", "--bogus"}, "--bogus", "unknown option"},
+        {{"--msi", "a.msi", "--out", "o.exe", "stray"}, "stray", "unexpected argument"},
+        {{"--msi", "a.msi", "--out"}, "--out", "needs a value"},
+        {{"--out", "o.exe"}, "--msi", "is required"},
+        {{"--msi", "a.msi"}, "--out", "is required"},
+        {{"--msi", "", "--out", "o.exe"}, "--msi", "non-empty"},
+        {{"--msi", "a.msi", "--msi", "b.msi", "--out", "o.exe"}, "--msi", "given twice"},
+        {{"--msi", "a.msi", "--out", "o.exe", "--version", "1", "--version", "2"},
+         "--version",
+         "given twice"},
+        {{"--msi", "a.msi", "--out", "o.exe", "--transform", "1036"},
+         "--transform 1036",
+         "LCID=PATH"},
+        {{"--msi", "a.msi", "--out", "o.exe", "--transform", "1036="},
+         "--transform 1036=",
+         "LCID=PATH"},
+    };
+    for (const Case& c : cases) {
+        PackError error = parseError(c.arguments);
+        EXPECT_EQ(error.exitCode(), packUsage) << c.input;
+        EXPECT_EQ(error.input(), c.input);
+        EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+    }
+}
+
+TEST(PackOptions, TransformsOnlyForKnownExtraLanguagesOnce) {
+    struct Case {
+        std::vector<std::string> transforms;
+        const char* reason;
+    } cases[] = {
+        {{"2057=en-gb.mst"}, "not a language the setup knows"},
+        {{"fr=fr.mst"}, "not a language the setup knows"},
+        {{"-1036=fr.mst"}, "not a language the setup knows"},
+        {{"1033=en.mst"}, "1033 is served by the package itself"},
+        {{"1036=a.mst", "1031=b.mst", "1036=c.mst"}, "a second transform for language 1036"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> arguments = {"--msi", "a.msi", "--out", "o.exe"};
+        for (const std::string& transform : c.transforms) {
+            arguments.push_back("--transform");
+            arguments.push_back(transform);
+        }
+        PackError error = parseError(arguments);
+        EXPECT_EQ(error.exitCode(), packBadInput);
+        EXPECT_EQ(error.input(), "--transform " + c.transforms.back());
+        EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+    }
+    for (const char* lcid : {"1031", "1034", "1036", "1040", "1043", "1046"})
+        EXPECT_NO_THROW(parsePackOptions(
+            {"--msi", "a.msi", "--out", "o.exe", "--transform", std::string(lcid) + "=t.mst"}));
+}
+
+TEST(PackOptions, ProductCodeMustBeABracedUpperCaseGuid) {
+    EXPECT_NO_THROW(checkProductCode("{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A14}", "x"));
+    EXPECT_NO_THROW(checkProductCode("{01234567-89AB-CDEF-0000-FFFFFFFFFFFF}", "x"));
+    for (const char* code : {"",
+                             "C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A14",    // no braces
+                             "{c5a1e0f2-4b7d-4e19-a3c8-6d2f9b0e7a14}",  // lower case
+                             "{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A1G}",  // not hex
+                             "{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A1}",   // one digit short
+                             "{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A145}", // one digit more
+                             "{C5A1E0F24-B7D-4E19-A3C8-6D2F9B0E7A14}",  // hyphen misplaced
+                             "{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A14} ", // trailing space
+                             "(C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A14)"}) {
+        PackError error = errorOf([&] { checkProductCode(code, "--product-code"); });
+        EXPECT_EQ(error.exitCode(), packBadInput) << code;
+        EXPECT_EQ(error.input(), "--product-code");
+        EXPECT_NE(std::string(error.what()).find("not a GUID"), std::string::npos) << code;
+    }
+}
+
+TEST(PackOptions, VersionIsOneToFourNumbersThatFitSixteenBits) {
+    for (const char* version :
+         {"1", "1.0", "1.0.0", "2.3.4.5", "0.0.0.0", "65535.65535.65535.65535"})
+        EXPECT_NO_THROW(checkVersion(version, "--version")) << version;
+    PackError empty = errorOf([] { checkVersion("", "--version"); });
+    EXPECT_EQ(empty.exitCode(), packBadInput);
+    EXPECT_STREQ(empty.what(), "version is empty");
+    for (const char* version :
+         {"1.70000", // would spill into the major number
+          "65536",   // the same for the major number
+          "1..3",    // the setup stops at the empty piece
+          "1.", ".5", "1.x", " 1", "1.-2", "+1", "1.2.3.4.5", "4294967297"}) // beyond 32 bits
+    {
+        PackError error = errorOf([&] { checkVersion(version, "--version"); });
+        EXPECT_EQ(error.exitCode(), packBadInput) << version;
+        EXPECT_EQ(error.input(), "--version");
+        EXPECT_NE(std::string(error.what()).find(std::string("\"") + version + "\""),
+                  std::string::npos)
+            << error.what();
+    }
+}
+
+TEST(PackOptions, LanguageListNamesKnownLanguagesOnceEach) {
+    for (const char* list : {"1033", "1036;1033", "1033;1036;1031;1034;1040;1043;1046", "1046"})
+        EXPECT_NO_THROW(checkLanguageList(list, "--languages")) << list;
+    struct Case {
+        const char* list;
+        const char* reason;
+    } cases[] = {
+        {"", "empty"},
+        {"1033;;1036", "empty entry"},
+        {"1033;", "empty entry"},
+        {";1033", "empty entry"},
+        {"2057", "\"2057\" is not a language the setup knows"},
+        {"1033;9999", "\"9999\" is not a language"},
+        {" 1036", "not a language"},
+        {"1036x", "not a language"},
+        {"1033,1036", "not a language"},
+        {"1036;1033;1036", "language 1036 is listed twice"},
+    };
+    for (const Case& c : cases) {
+        PackError error = errorOf([&] { checkLanguageList(c.list, "--languages"); });
+        EXPECT_EQ(error.exitCode(), packBadInput) << c.list;
+        EXPECT_EQ(error.input(), "--languages");
+        EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+    }
+    // The same rules hold on the command line.
+    PackError error = parseError({"--msi", "a.msi", "--out", "o.exe", "--languages", "1033;2057"});
+    EXPECT_EQ(error.input(), "--languages");
+}
+
+} // namespace

@@ -1,0 +1,414 @@
+// setup-pack.exe as a user runs it: what it writes into the setup, how it
+// refuses bad input, and that the setup it writes installs the product.
+#include <windows.h>
+
+#include <msi.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Built by CMake: the tool, the stub, the input files and a scratch folder.
+const std::string tool = PACK_TOOL;
+const std::string stub = PACK_STUB;
+const std::string inputs = std::string(PACK_INPUT_DIR) + "/";
+const std::string work = std::string(PACK_WORK_DIR) + "/";
+
+const char* const testProductCode = "{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A14}";
+
+struct RunResult {
+    DWORD exitCode = 0;
+    std::string output; // stdout and stderr
+};
+
+std::string quoted(const std::string& argument) {
+    return "\"" + argument + "\""; // the test's arguments hold no quotes
+}
+
+RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments) {
+    std::string commandLine = quoted(program);
+    for (const std::string& argument : arguments)
+        commandLine += " " + quoted(argument);
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16));
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    RunResult result;
+    result.exitCode = 0xFFFFFFFF;
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        ADD_FAILURE() << "cannot start " << commandLine;
+    } else {
+        CloseHandle(writeEnd);
+        writeEnd = nullptr;
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(readEnd, buffer, sizeof buffer, &read, nullptr) && read > 0)
+            result.output.append(buffer, read);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        GetExitCodeProcess(process.hProcess, &result.exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    if (writeEnd)
+        CloseHandle(writeEnd);
+    CloseHandle(readEnd);
+    return result;
+}
+
+RunResult runPack(const std::vector<std::string>& arguments) {
+    return runProgram(tool, arguments);
+}
+
+std::vector<unsigned char> fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    EXPECT_TRUE(in.good()) << path;
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+bool exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Files that a run left in the scratch folder besides the expected ones.
+std::vector<std::string> leftovers(const char* pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((work + pattern).c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.push_back(found.cFileName);
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// The resources of a written setup, read as the setup reads its own.
+class SetupResources {
+  public:
+    explicit SetupResources(const std::string& path)
+        : module_(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+        EXPECT_NE(module_, nullptr) << path;
+    }
+    ~SetupResources() {
+        if (module_)
+            FreeLibrary(module_);
+    }
+    bool has(const char* type, const char* name) const {
+        return module_ && FindResourceExA(module_, type, name, 1033) != nullptr;
+    }
+    std::vector<unsigned char> bytes(const char* name) const {
+        HRSRC found = module_ ? FindResourceExA(module_, RT_RCDATA, name, 1033) : nullptr;
+        if (!found) {
+            ADD_FAILURE() << "no resource " << name;
+            return {};
+        }
+        const unsigned char* data =
+            static_cast<const unsigned char*>(LockResource(LoadResource(module_, found)));
+        return std::vector<unsigned char>(data, data + SizeofResource(module_, found));
+    }
+
+  private:
+    HMODULE module_;
+};
+
+// UTF-16LE bytes of an ASCII text, with the terminator.
+std::vector<unsigned char> wideBytes(const std::string& ascii) {
+    std::vector<unsigned char> bytes;
+    for (char c : ascii) {
+        bytes.push_back(static_cast<unsigned char>(c));
+        bytes.push_back(0);
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+    return bytes;
+}
+
+class PackTool : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CreateDirectoryA(PACK_WORK_DIR, nullptr);
+        out = work + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".exe";
+        DeleteFileA(out.c_str());
+    }
+    std::string out;
+};
+
+TEST_F(PackTool, SetupCarriesEveryInputByteForByte) {
+    RunResult run = runPack({"--msi", inputs + "pack_test.msi", "--transform",
+                             "1036=" + inputs + "transform_1036.mst", "--transform",
+                             "1031=" + inputs + "transform_1031.mst", "--log-path",
+                             "C:\\Logs\\pack test.log", "--stub", stub, "--out", out});
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    SetupResources setup(out);
+    EXPECT_EQ(setup.bytes("PACKAGEFILE"), fileBytes(inputs + "pack_test.msi"));
+    EXPECT_EQ(setup.bytes("LANG1036"), fileBytes(inputs + "transform_1036.mst"));
+    EXPECT_EQ(setup.bytes("LANG1031"), fileBytes(inputs + "transform_1031.mst"));
+    EXPECT_FALSE(setup.has(RT_RCDATA, "LANG1033"));
+    // Defaults: from the package's Property table and the transforms' order.
+    EXPECT_EQ(setup.bytes("PACKAGENAME"), wideBytes("pack_test.msi"));
+    EXPECT_EQ(setup.bytes("PRODUCTCODE"), wideBytes(testProductCode));
+    EXPECT_EQ(setup.bytes("PRODUCTNAME"), wideBytes("Pack Test Product"));
+    EXPECT_EQ(setup.bytes("VERSION").size(), 12u); // "2.3.4" and its terminator
+    EXPECT_EQ(setup.bytes("VERSION"), wideBytes("2.3.4"));
+    EXPECT_EQ(setup.bytes("LANGUAGES"), wideBytes("1033;1036;1031"));
+    EXPECT_EQ(setup.bytes("LOGPATH"), wideBytes("C:\\Logs\\pack test.log"));
+    // The stub's own resources are still there.
+    EXPECT_TRUE(setup.has(RT_DIALOG, MAKEINTRESOURCEA(129)));
+    EXPECT_NE(run.output.find("Pack Test Product 2.3.4"), std::string::npos) << run.output;
+}
+
+TEST_F(PackTool, OptionsOverrideThePackageAndLogPathIsOnlyWrittenWhenGiven) {
+    RunResult run = runPack({"--msi", inputs + "pack_test.msi", "--transform",
+                             "1036=" + inputs + "transform_1036.mst", "--languages",
+                             "1036;1033;1046", "--product-name", "Caf\xE9 Suite", "--product-code",
+                             "{01234567-89AB-CDEF-0123-456789ABCDEF}", "--version", "10.20.30.40",
+                             "--stub", stub, "--out", out});
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    SetupResources setup(out);
+    EXPECT_EQ(setup.bytes("PRODUCTCODE"), wideBytes("{01234567-89AB-CDEF-0123-456789ABCDEF}"));
+    EXPECT_EQ(setup.bytes("VERSION"), wideBytes("10.20.30.40"));
+    EXPECT_EQ(setup.bytes("LANGUAGES"), wideBytes("1036;1033;1046"));
+    EXPECT_FALSE(setup.has(RT_RCDATA, "LOGPATH"));
+    // The name comes through the ANSI code page: in 1252, E9 is U+00E9.
+    std::vector<unsigned char> name = setup.bytes("PRODUCTNAME");
+    if (GetACP() == 1252) {
+        std::vector<unsigned char> expected = wideBytes("Caf? Suite");
+        expected[6] = 0xE9;
+        EXPECT_EQ(name, expected);
+    } else {
+        EXPECT_EQ(name.size(), 22u);
+    }
+}
+
+TEST_F(PackTool, ReplacesAnEarlierSetupAndLeavesNoTemporaryFile) {
+    writeFile(out, "an earlier setup");
+    RunResult run = runPack({"--msi", inputs + "pack_test.msi", "--stub", stub, "--out", out});
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(SetupResources(out).bytes("LANGUAGES"), wideBytes("1033"));
+    EXPECT_TRUE(leftovers("spk*.tmp").empty());
+}
+
+TEST_F(PackTool, HelpAndUsage) {
+    RunResult help = runPack({"--help"});
+    EXPECT_EQ(help.exitCode, 0u);
+    EXPECT_NE(help.output.find("usage: setup-pack --msi PATH"), std::string::npos);
+    RunResult bogus = runPack({"--msi", inputs + "pack_test.msi", "--frobnicate", "--out", out});
+    EXPECT_EQ(bogus.exitCode, 1u);
+    EXPECT_EQ(bogus.output, "setup-pack: --frobnicate: unknown option (see --help)\r\n");
+    EXPECT_FALSE(exists(out));
+}
+
+// A bad input: the arguments besides --out, what the message must hold, and
+// the exit code.
+struct BadInput {
+    const char* what;
+    std::vector<std::string> arguments;
+    std::vector<std::string> message;
+    DWORD exitCode;
+};
+
+std::vector<BadInput> badInputs() {
+    const std::string msi = inputs + "pack_test.msi";
+    const std::string packed = work + "already-packed.exe";
+    return {
+        {"missing package",
+         {"--msi", inputs + "absent.msi"},
+         {inputs + "absent.msi", "cannot open"},
+         2},
+        {"package no compound file",
+         {"--msi", inputs + "not_compound.msi"},
+         {inputs + "not_compound.msi", "is not an installer database"},
+         2},
+        {"missing transform",
+         {"--msi", msi, "--transform", "1036=" + inputs + "absent.mst"},
+         {inputs + "absent.mst", "cannot open"},
+         2},
+        {"transform no compound file",
+         {"--msi", msi, "--transform", "1036=" + inputs + "not_compound.msi"},
+         {inputs + "not_compound.msi", "is not an installer transform"},
+         2},
+        {"no ProductVersion",
+         {"--msi", inputs + "no_version.msi"},
+         {inputs + "no_version.msi", "no ProductVersion property"},
+         2},
+        {"no ProductCode",
+         {"--msi", inputs + "no_code.msi"},
+         {inputs + "no_code.msi", "no ProductCode property"},
+         2},
+        {"no ProductName",
+         {"--msi", inputs + "no_name.msi"},
+         {inputs + "no_name.msi", "no ProductName property"},
+         2},
+        {"package code lower case",
+         {"--msi", inputs + "lower_code.msi"},
+         {inputs + "lower_code.msi (ProductCode)", "not a GUID"},
+         2},
+        {"package version spills",
+         {"--msi", inputs + "wide_version.msi"},
+         {inputs + "wide_version.msi (ProductVersion)", "\"1.70000.0\""},
+         2},
+        {"product code option",
+         {"--msi", msi, "--product-code", "{C5A1E0F2-4B7D-4E19-A3C8}"},
+         {"--product-code", "not a GUID"},
+         2},
+        {"empty version", {"--msi", msi, "--version", ""}, {"--version", "empty"}, 2},
+        {"version with gap", {"--msi", msi, "--version", "1..3"}, {"--version", "\"1..3\""}, 2},
+        {"unknown transform language",
+         {"--msi", msi, "--transform", "2057=" + inputs + "transform_1036.mst"},
+         {"--transform 2057=", "not a language the setup knows"},
+         2},
+        {"transform for 1033",
+         {"--msi", msi, "--transform", "1033=" + inputs + "transform_1036.mst"},
+         {"1033 is served by the package itself"},
+         2},
+        {"two transforms for one language",
+         {"--msi", msi, "--transform", "1036=" + inputs + "transform_1036.mst", "--transform",
+          "1036=" + inputs + "transform_1031.mst"},
+         {"a second transform for language 1036"},
+         2},
+        {"unknown offered language",
+         {"--msi", msi, "--languages", "1033;2057"},
+         {"--languages", "\"2057\" is not a language"},
+         2},
+        {"stub no program",
+         {"--msi", msi, "--stub", inputs + "not_program.exe"},
+         {inputs + "not_program.exe", "is not a Windows program"},
+         2},
+        {"stub another program",
+         {"--msi", msi, "--stub", tool},
+         {tool, "is not the setup stub"},
+         2},
+        {"stub already packed",
+         {"--msi", msi, "--stub", packed},
+         {packed, "already carries a package"},
+         2},
+        {"missing stub",
+         {"--msi", msi, "--stub", inputs + "absent.exe"},
+         {inputs + "absent.exe", "cannot open the stub"},
+         2},
+    };
+}
+
+TEST_F(PackTool, BadInputIsNamedAndWritesNothing) {
+    // A setup that already carries a package is no stub.
+    ASSERT_EQ(runPack({"--msi", inputs + "pack_test.msi", "--stub", stub, "--out",
+                       work + "already-packed.exe"})
+                  .exitCode,
+              0u);
+    for (const BadInput& bad : badInputs()) {
+        SCOPED_TRACE(bad.what);
+        for (bool earlierOutput : {false, true}) {
+            const std::string earlierText = "an earlier setup";
+            if (earlierOutput)
+                writeFile(out, earlierText);
+            else
+                DeleteFileA(out.c_str());
+            std::vector<std::string> arguments = bad.arguments;
+            if (std::find(arguments.begin(), arguments.end(), "--stub") == arguments.end())
+                arguments.insert(arguments.end(), {"--stub", stub});
+            arguments.insert(arguments.end(), {"--out", out});
+            RunResult run = runPack(arguments);
+            EXPECT_EQ(run.exitCode, bad.exitCode) << run.output;
+            EXPECT_EQ(run.output.compare(0, 12, "setup-pack: "), 0) << run.output;
+            EXPECT_EQ(std::count(run.output.begin(), run.output.end(), '\n'), 1) << run.output;
+            for (const std::string& part : bad.message)
+                EXPECT_NE(run.output.find(part), std::string::npos)
+                    << "\"" << part << "\" not in: " << run.output;
+            if (earlierOutput)
+                EXPECT_EQ(fileBytes(out),
+                          std::vector<unsigned char>(earlierText.begin(), earlierText.end()));
+            else
+                EXPECT_FALSE(exists(out));
+        }
+    }
+    EXPECT_TRUE(leftovers("spk*.tmp").empty());
+}
+
+TEST_F(PackTool, OutputMayNotOverwriteAnInput) {
+    const std::string msiCopy = work + "copy.msi", stubCopy = work + "copy-stub.exe",
+                      mstCopy = work + "copy.mst";
+    ASSERT_TRUE(CopyFileA((inputs + "pack_test.msi").c_str(), msiCopy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(stub.c_str(), stubCopy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((inputs + "transform_1036.mst").c_str(), mstCopy.c_str(), FALSE));
+    struct Case {
+        std::string out;
+        const char* reason;
+    } cases[] = {{stubCopy, "would overwrite the stub"},
+                 {msiCopy, "would overwrite the package"},
+                 {work + "COPY.MSI", "would overwrite the package"}, // same file, other case
+                 {work + "sub\\..\\copy.mst", "would overwrite a transform"}};
+    for (const Case& c : cases) {
+        RunResult run = runPack({"--msi", msiCopy, "--transform", "1036=" + mstCopy, "--stub",
+                                 stubCopy, "--out", c.out});
+        EXPECT_EQ(run.exitCode, 2u) << run.output;
+        EXPECT_NE(run.output.find(c.out + ": the output " + c.reason), std::string::npos)
+            << run.output;
+    }
+    EXPECT_EQ(fileBytes(msiCopy), fileBytes(inputs + "pack_test.msi"));
+    EXPECT_EQ(fileBytes(stubCopy), fileBytes(stub));
+    EXPECT_EQ(fileBytes(mstCopy), fileBytes(inputs + "transform_1036.mst"));
+}
+
+TEST_F(PackTool, UnwritableOutputFailsWithItsOwnCode) {
+    const std::string nowhere = work + "no such folder\\setup.exe";
+    RunResult run = runPack({"--msi", inputs + "pack_test.msi", "--stub", stub, "--out", nowhere});
+    EXPECT_EQ(run.exitCode, 3u) << run.output;
+    EXPECT_NE(run.output.find(nowhere + ": cannot create a file in its folder"), std::string::npos)
+        << run.output;
+}
+
+TEST_F(PackTool, FailedReplacementKeepsTheEarlierSetupAndLeavesNoTemporaryFile) {
+    // The earlier setup is still running: held open without sharing.
+    writeFile(out, "an earlier setup");
+    HANDLE held = CreateFileA(out.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    RunResult run = runPack({"--msi", inputs + "pack_test.msi", "--stub", stub, "--out", out});
+    CloseHandle(held);
+    EXPECT_EQ(run.exitCode, 3u) << run.output;
+    EXPECT_NE(run.output.find(out + ": cannot replace it"), std::string::npos) << run.output;
+    const std::string earlierText = "an earlier setup";
+    EXPECT_EQ(fileBytes(out), std::vector<unsigned char>(earlierText.begin(), earlierText.end()));
+    EXPECT_TRUE(leftovers("spk*.tmp").empty());
+}
+
+TEST_F(PackTool, PackedSetupInstallsTheProductSilently) {
+    ASSERT_EQ(runPack({"--msi", inputs + "pack_test.msi", "--stub", stub, "--out", out}).exitCode,
+              0u);
+    RunResult setup = runProgram(out, {"/S"});
+    EXPECT_EQ(setup.exitCode, 0u);
+    char version[64];
+    DWORD length = sizeof version;
+    ASSERT_EQ(MsiGetProductInfoA(testProductCode, INSTALLPROPERTY_VERSIONSTRING, version, &length),
+              static_cast<UINT>(ERROR_SUCCESS));
+    EXPECT_STREQ(version, "2.3.4");
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    EXPECT_FALSE(exists(std::string(temp) + "pack_test.msi")); // the setup cleaned up
+    // Leave the prefix as it was for the other tests.
+    RunResult removal = runProgram("msiexec.exe", {"/x", testProductCode, "/qn"});
+    EXPECT_EQ(removal.exitCode, 0u);
+    length = sizeof version;
+    EXPECT_EQ(MsiGetProductInfoA(testProductCode, INSTALLPROPERTY_VERSIONSTRING, version, &length),
+              static_cast<UINT>(ERROR_UNKNOWN_PRODUCT));
+}
+
+} // namespace
