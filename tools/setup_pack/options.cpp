@@ -1,6 +1,7 @@
 #include "setup_pack/options.h"
 
 #include <cstring>
+#include <utility>
 
 #include "product/decimal.h"
 #include "product/version.h"

@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Exit codes: small, so that a Unix shell running the tool under Wine sees
