@@ -1,12 +1,16 @@
-# add_setup_executable(NAME [RESOURCES file.rc ...])
+# add_setup_executable(NAME [STUB_RESOURCES stub.rc] [RESOURCES file.rc ...])
 # Links a setup program from the shared code and the stub's own resources,
 # plus any resource scripts that carry a package (tests build many variants
-# this way; setup-pack fills an already linked stub instead).
+# this way; setup-pack fills an already linked stub instead). STUB_RESOURCES
+# replaces res/setup.rc, for tests of a stub whose own resources are broken.
 function(add_setup_executable name)
-    cmake_parse_arguments(ARG "" "" "RESOURCES" ${ARGN})
+    cmake_parse_arguments(ARG "" "STUB_RESOURCES" "RESOURCES" ${ARGN})
+    if(NOT ARG_STUB_RESOURCES)
+        set(ARG_STUB_RESOURCES ${PROJECT_SOURCE_DIR}/res/setup.rc)
+    endif()
     add_executable(${name} WIN32
         ${PROJECT_SOURCE_DIR}/src/startup/main.cpp
-        ${PROJECT_SOURCE_DIR}/res/setup.rc
+        ${ARG_STUB_RESOURCES}
         ${ARG_RESOURCES})
     target_compile_options(${name} PRIVATE ${SETUP_PRODUCT_FLAGS})
     target_link_libraries(${name} PRIVATE setup_win)
