@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+
 #include "unit_support.h"
 #include "startup/switches.h"
 
