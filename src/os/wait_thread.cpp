@@ -12,20 +12,25 @@ bool WaitThread::prepareStart() {
 uint32_t WaitThread::run(HANDLE process) {
     stopEvent.create();
     stopEvent.wait(process, INFINITE);
+    // Once the handle is given up the destruction no longer waits for this
+    // thread, and the object may be gone: nothing of it is read after that.
+    HWND window = notifyWindow;
     if (HANDLE handle = takeThreadHandle())
         CloseHandle(handle);
-    if (notifyWindow)
-        PostMessageA(notifyWindow, WM_CLOSE, 0, 0);
+    if (window)
+        PostMessageA(window, WM_CLOSE, 0, 0);
     return 0;
 }
 
 WaitThread::~WaitThread() {
-    if (stopEvent.handle)
-        SetEvent(stopEvent.handle);
     // A watch that still holds its handle is still waiting: let it wake and
     // finish before its event is closed. One that has given the handle up
-    // no longer touches the event.
-    if (HANDLE handle = takeThreadHandle()) {
+    // no longer touches the object. The handle is taken before the event is
+    // set, or the woken watch would take it first and run on unwaited-for.
+    HANDLE handle = takeThreadHandle();
+    if (stopEvent.handle)
+        SetEvent(stopEvent.handle);
+    if (handle) {
         WaitForSingleObject(handle, INFINITE);
         CloseHandle(handle);
     }
