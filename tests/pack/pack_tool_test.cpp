@@ -146,6 +146,9 @@ class PackTool : public ::testing::Test {
   protected:
     void SetUp() override {
         CreateDirectoryA(PACK_WORK_DIR, nullptr);
+        // A broken earlier build may have left temporary files behind.
+        for (const std::string& name : leftovers("spk*.tmp"))
+            DeleteFileA((work + name).c_str());
         out = work + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".exe";
         DeleteFileA(out.c_str());
     }
