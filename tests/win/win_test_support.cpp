@@ -126,6 +126,15 @@ DWORD WINAPI MessageBoxWatcher::watch(void* self) {
     return 0;
 }
 
+BOOL CALLBACK MessageBoxWatcher::findIcon(HWND control, LPARAM found) {
+    char className[64] = {};
+    GetClassNameA(control, className, sizeof(className));
+    if (lstrcmpiA(className, "Static") == 0 && IsWindowVisible(control) &&
+        SendMessageA(control, STM_GETICON, 0, 0) != 0)
+        *reinterpret_cast<bool*>(found) = true;
+    return TRUE;
+}
+
 BOOL CALLBACK MessageBoxWatcher::inspect(HWND window, LPARAM self) {
     MessageBoxWatcher* watcher = reinterpret_cast<MessageBoxWatcher*>(self);
     DWORD process = 0;
@@ -153,10 +162,8 @@ BOOL CALLBACK MessageBoxWatcher::inspect(HWND window, LPARAM self) {
     box.text = text;
     box.owner = GetWindow(window, GW_OWNER);
     box.hasCancel = GetDlgItem(window, IDCANCEL) != nullptr;
-    // The icon of a message box is the static control 20; without an icon
-    // it is absent or hidden.
-    HWND icon = GetDlgItem(window, 20);
-    box.hasIcon = icon && IsWindowVisible(icon);
+    // An icon, if any, is a visible static control that holds it.
+    EnumChildWindows(window, findIcon, reinterpret_cast<LPARAM>(&box.hasIcon));
     watcher->seen_.push_back(box);
     watcher->dismissed_.push_back(window);
     PostMessageA(window, WM_COMMAND, IDOK, 0);

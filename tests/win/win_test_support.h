@@ -88,6 +88,7 @@ class MessageBoxWatcher {
   private:
     static DWORD WINAPI watch(void* self);
     static BOOL CALLBACK inspect(HWND window, LPARAM self);
+    static BOOL CALLBACK findIcon(HWND control, LPARAM found);
 
     HANDLE thread_ = nullptr;
     HANDLE stopEvent_ = nullptr;
