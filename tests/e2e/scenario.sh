@@ -1,0 +1,558 @@
+#!/usr/bin/env bash
+# scenario.sh NAME
+# Runs one end-to-end scenario: a fresh Wine prefix, a setup program under
+# test started and answered by the driver, then the driver's transcript,
+# together with what the installer's log and the prefix show, compared with
+# what the scenario expects. `scenario.sh make-template` makes the prefix
+# that every scenario starts from.
+#
+# Set by the build (tests/e2e/CMakeLists.txt): E2E_BIN (setups and driver),
+# E2E_PACKAGES (the built .msi files), E2E_SOURCES (tests/packages),
+# E2E_WORK (scratch folder), E2E_PRODUCT_CODE, E2E_FAILING_PRODUCT_CODE.
+set -euo pipefail
+
+scenario=$1
+root=$(cd "$(dirname "$0")/../.." && pwd)
+wine_run=$root/scripts/wine-run
+template=$E2E_WORK/template
+product=$E2E_PRODUCT_CODE
+product_key='Software\SetupTests\Product'
+
+# The user's language is the C library's locale, as Wine reads it.
+language() {
+  unset LC_ALL LC_MESSAGES LC_CTYPE LANGUAGE
+  export LANG=$1
+}
+language C.UTF-8
+
+make_template() {
+  rm -rf "$template"
+  mkdir -p "$E2E_WORK"
+  WINEDEBUG=-all "$wine_run" "$template" wineboot -i >/dev/null 2>&1
+  # The registry reaches the files only when the server ends.
+  WINEPREFIX=$template wineserver -w
+}
+
+# A fresh prefix: a copy of the template in which the system's libraries,
+# which nothing writes, are shared through hard links.
+new_prefix() {
+  prefix=$E2E_WORK/$scenario
+  rm -rf "$prefix"
+  mkdir -p "$prefix"
+  local shared=(system32 syswow64 winsxs)
+  tar -C "$template" "${shared[@]/#/--exclude=./drive_c/windows/}" -cf - . | tar -C "$prefix" -xf -
+  for dir in "${shared[@]}"; do
+    cp -al "$template/drive_c/windows/$dir" "$prefix/drive_c/windows/"
+  done
+  export WINEPREFIX=$prefix
+  transcript=$prefix.transcript
+  : >"$transcript"
+  log=$prefix/drive_c/setup-test.log
+  media=$prefix/drive_c/Setup\ Media
+  trap end_prefix EXIT
+}
+
+end_prefix() {
+  wineserver -k 2>/dev/null || true
+  rm -rf "$prefix"
+}
+
+# A Unix path as Wine's Z: drive shows it.
+win() { printf 'Z:%s' "${1//\//\\}"; }
+
+setup() { win "$E2E_BIN/setup_$1.exe"; }
+
+driver() { "$wine_run" "$prefix" "$E2E_BIN/e2e_driver.exe" "$@"; }
+
+# Runs the driver and adds what it printed to the transcript; a step that
+# could not be carried out ends the scenario.
+drive() {
+  local status=0
+  driver "$@" >>"$transcript" || status=$?
+  if [ $status -ne 0 ]; then
+    cat "$transcript"
+    echo "scenario $scenario: the driver failed (status $status)" >&2
+    exit 1
+  fi
+}
+
+note() { printf '%s\n' "$*" >>"$transcript"; }
+
+# Installs a package directly with the installer, as a product that the
+# user already has.
+preinstall() {
+  "$wine_run" "$prefix" msiexec /qn /i "$(win "$E2E_PACKAGES/$1")" || true
+}
+
+# The values with which the installer's verbose log lists these properties.
+log_properties() {
+  if [ ! -f "$log" ]; then
+    note "log absent"
+    return
+  fi
+  local name lines
+  for name in "$@"; do
+    lines=$(grep -a "^Property(S): $name = " "$log" | sed 's/^Property(S): //' | tr -d '\r' |
+      sort -u) || true
+    note "${lines:-$name absent}"
+  done
+}
+
+expect() {
+  local expected
+  expected=$(cat)
+  if [ "$(cat "$transcript")" != "$expected" ]; then
+    echo "scenario $scenario: the transcript differs from the expected one (- expected, + seen)"
+    diff -u <(printf '%s\n' "$expected") "$transcript" || true
+    exit 1
+  fi
+  cat "$transcript"
+  echo "scenario $scenario: passed"
+}
+
+# The package and the transform lying in a folder, for a setup that does not
+# carry them.
+provide_media() {
+  mkdir -p "$media"
+  cp "$E2E_PACKAGES/product-1.0.1.msi" "$media/setup-test.msi"
+  cp "$E2E_SOURCES/not-a-transform.mst" "$media/1036.MST"
+}
+
+temp_folder() {
+  driver temp-folder | tr -d '\r' | sed 's/^temp-folder //'
+}
+
+# The language dialog as the driver prints it, with the entries that the
+# product offers; the scenarios about its texts spell it out instead.
+dialog_window() { # TITLE PROMPT CANCEL-LABEL SELECTED
+  cat <<EOF
+window "$1"
+  button "OK"
+  button "$3"
+  combo "English" 1033, "Français" 1036, "Deutch" 1031, "Español" 1034, "Italiano" 1040; selected $4
+  text "$2"
+EOF
+}
+english_dialog() {
+  dialog_window "Choose Setup Language" \
+    "Select the language for this installation from the choices below." Cancel '"English"'
+}
+french_dialog() {
+  dialog_window "Choisissez la langue d'installation" \
+    "Choisissez la langue d'installation dans la liste ci-dessous." Annuler '"Français"'
+}
+
+upgrade_question="This Setup will perform an upgrade of 'Setup Test Product'. Do you want to continue?"
+
+case $scenario in
+make-template)
+  make_template
+  ;;
+
+silent-install)
+  # /S with the package inside: no window at all, the product installed
+  # with the setup's current directory as SETUPEXEDIR, the written files
+  # gone afterwards.
+  new_prefix
+  mkdir -p "$media"
+  temp=$(temp_folder)
+  drive run --cwd 'C:\Setup Media' "$(setup product)" /S -- exit -- temp-files -- \
+    product "$product" -- registry "$product_key" Version -- registry "$product_key" SetupExeDir
+  log_properties OriginalDatabase TRANSFORMS SETUPEXEDIR UILevel REINSTALL
+  expect <<EOF
+run /S
+exit 0
+temp-files none
+product 1.0.1
+registry Version "1.0.1"
+registry SetupExeDir "C:\\Setup Media"
+OriginalDatabase = ${temp}setup-test.msi
+TRANSFORMS absent
+SETUPEXEDIR = C:\\Setup Media
+UILevel = 2
+REINSTALL absent
+EOF
+  ;;
+
+upgrade-silent-ok)
+  # An older version installed: even /S stops for the question; OK starts
+  # the installer with the reinstall properties and the newer version is
+  # installed.
+  new_prefix
+  preinstall product-1.0.0.msi
+  drive product "$product" -- run "$(setup product)" /S -- window "Setup Test Product" -- \
+    shown -- temp-files -- press OK -- exit -- temp-files -- product "$product"
+  log_properties REINSTALL REINSTALLMODE
+  expect <<EOF
+product 1.0.0
+run /S
+window "Setup Test Product"
+  button "OK"
+  button "Cancel"
+  text "$upgrade_question"
+shown "Setup Test Product"
+temp-files setup-test.msi
+press "OK"
+exit 0
+temp-files none
+product 1.0.1
+REINSTALL = ALL
+REINSTALLMODE = vomus
+EOF
+  ;;
+
+upgrade-cancel)
+  # An older version installed, interactive: the dialog goes away for the
+  # question; Cancel ends the setup, removes the written files and starts
+  # nothing.
+  new_prefix
+  preinstall product-1.0.0.msi
+  drive run "$(setup product)" -- window "Choose Setup Language" -- press OK -- \
+    window "Setup Test Product" -- shown -- temp-files -- press Cancel -- exit -- \
+    temp-files -- product "$product"
+  log_properties ProductVersion
+  expect <<EOF
+run
+$(english_dialog)
+press "OK"
+window "Setup Test Product"
+  button "OK"
+  button "Cancel"
+  text "$upgrade_question"
+shown "Setup Test Product"
+temp-files setup-test.msi
+press "Cancel"
+exit 0
+temp-files none
+product 1.0.0
+log absent
+EOF
+  ;;
+
+later-version)
+  # A later version installed: the refusal over the still visible dialog,
+  # whole although the product name is long and holds format characters;
+  # nothing started.
+  new_prefix
+  preinstall product-1.1.0.msi
+  name='Setup Test Product 100% %s %d, with a name so long that the message about the installed version no longer fits into two hundred bytes'
+  drive run "$(setup long_name)" -- window "Choose Setup Language" -- press OK -- \
+    window "$name" -- shown -- press OK -- exit -- temp-files -- product "$product"
+  log_properties ProductVersion
+  expect <<EOF
+run
+window "Choose Setup Language"
+  button "OK"
+  button "Cancel"
+  combo "English" 1033; selected "English"
+  text "Select the language for this installation from the choices below."
+press "OK"
+window "$name"
+  button "OK"
+  text "A later version of $name is already installed on this machine. Setup cannot continue."
+shown "$name" "Choose Setup Language"
+press "OK"
+exit 0
+temp-files none
+product 1.1.0
+log absent
+EOF
+  ;;
+
+french-dialog)
+  # A French user: the dialog in French with "Français" chosen; OK installs
+  # with the French transform written beside the package.
+  new_prefix
+  language fr_FR.UTF-8
+  temp=$(temp_folder)
+  drive environment -- run "$(setup product)" -- window "Choisissez la langue d'installation" -- \
+    press OK -- exit -- temp-files -- product "$product"
+  log_properties OriginalDatabase TRANSFORMS
+  expect <<EOF
+ui-language 1036 code-page 1252
+run
+window "Choisissez la langue d'installation"
+  button "OK"
+  button "Annuler"
+  combo "English" 1033, "Français" 1036, "Deutch" 1031, "Español" 1034, "Italiano" 1040; selected "Français"
+  text "Choisissez la langue d'installation dans la liste ci-dessous."
+press "OK"
+exit 0
+temp-files none
+product 1.0.1
+OriginalDatabase = ${temp}setup-test.msi
+TRANSFORMS = ${temp}1036.MST
+EOF
+  ;;
+
+canadian-english)
+  # A language that the setup does not know (English, Canada) leaves the
+  # texts English with "English" chosen; the user picks "Français", which
+  # brings the French transform.
+  new_prefix
+  language en_CA.UTF-8
+  temp=$(temp_folder)
+  drive environment -- run "$(setup product)" -- window "Choose Setup Language" -- \
+    choose 1036 -- press OK -- exit -- temp-files -- product "$product"
+  log_properties TRANSFORMS
+  expect <<EOF
+ui-language 4105 code-page 1252
+run
+window "Choose Setup Language"
+  button "OK"
+  button "Cancel"
+  combo "English" 1033, "Français" 1036, "Deutch" 1031, "Español" 1034, "Italiano" 1040; selected "English"
+  text "Select the language for this installation from the choices below."
+choose 1036
+press "OK"
+exit 0
+temp-files none
+product 1.0.1
+TRANSFORMS = ${temp}1036.MST
+EOF
+  ;;
+
+dialog-cancel)
+  # Cancel, Esc and the close box each end the setup at once, with nothing
+  # written or installed.
+  new_prefix
+  for way in "press Cancel" "key escape" close; do
+    # shellcheck disable=SC2086 # the step's words
+    drive run "$(setup product)" -- window "Choose Setup Language" -- $way -- exit -- \
+      temp-files -- product "$product"
+  done
+  log_properties ProductVersion
+  ending() {
+    printf 'run\n%s\n%s\nexit 0\ntemp-files none\nproduct error 1605\n' "$(english_dialog)" "$1"
+  }
+  expect <<EOF
+$(ending 'press "Cancel"')
+$(ending "key escape")
+$(ending close)
+log absent
+EOF
+;;
+
+french-fixed)
+  # /L1036 from an English user: no dialog, the French transform, and the
+  # installer with its own user interface.
+  new_prefix
+  temp=$(temp_folder)
+  drive environment -- run "$(setup product)" /L1036 -- exit -- product "$product"
+  log_properties TRANSFORMS UILevel
+  expect <<EOF
+ui-language 1033 code-page 1252
+run /L1036
+exit 0
+product 1.0.1
+TRANSFORMS = ${temp}1036.MST
+UILevel = 5
+EOF
+  ;;
+
+dutch)
+  # A Dutch user: English texts but for the Cancel button, and no entry
+  # chosen since the package does not offer Dutch. OK without a choice
+  # keeps Dutch, for which the package has no transform.
+  new_prefix
+  language nl_NL.UTF-8
+  drive environment -- run "$(setup product)" -- window "Choose Setup Language" -- press OK -- \
+    exit -- temp-files -- product "$product"
+  log_properties TRANSFORMS
+  expect <<EOF
+ui-language 1043 code-page 1252
+run
+window "Choose Setup Language"
+  button "OK"
+  button "Afbreken"
+  combo "English" 1033, "Français" 1036, "Deutch" 1031, "Español" 1034, "Italiano" 1040; selected none
+  text "Select the language for this installation from the choices below."
+press "OK"
+exit 0
+temp-files none
+product 1.0.1
+TRANSFORMS absent
+EOF
+  ;;
+
+language-error)
+  # The package offers no language that the setup knows: the error with a
+  # blank caption, then the setup ends as failed without writing anything.
+  new_prefix
+  drive run "$(setup no_languages)" -- window "" -- temp-files -- press OK -- exit -- \
+    temp-files -- product "$product"
+  log_properties ProductVersion
+  expect <<EOF
+run
+window ""
+  button "OK"
+  text "Language error in the resource."
+temp-files none
+press "OK"
+exit 1603
+temp-files none
+product error 1605
+log absent
+EOF
+  ;;
+
+not-embedded-french)
+  # Without the package inside, French: the installer gets the package and
+  # the transform by full paths in the current directory; the setup does
+  # not wait for it.
+  new_prefix
+  language fr_FR.UTF-8
+  provide_media
+  drive run --cwd 'C:\Setup Media' "$(setup no_package)" -- \
+    window "Choisissez la langue d'installation" -- press OK -- exit -- temp-files
+  # The installer runs on alone; its log is complete when it has ended.
+  wineserver -w
+  drive product "$product"
+  log_properties OriginalDatabase TRANSFORMS SETUPEXEDIR
+  note "media: $(ls "$media" | tr '\n' ' ')"
+  expect <<EOF
+run
+$(french_dialog)
+press "OK"
+exit 0
+temp-files none
+product 1.0.1
+OriginalDatabase = C:\\Setup Media\\setup-test.msi
+TRANSFORMS = C:\\Setup Media\\1036.MST
+SETUPEXEDIR = C:\\Setup Media
+media: 1036.MST setup-test.msi 
+EOF
+  ;;
+
+not-embedded-english)
+  # Without the package inside, English, /W: the installer resolves the
+  # bare file name in the current directory, and the setup waits for it and
+  # ends with its exit code.
+  new_prefix
+  provide_media
+  drive run --cwd 'C:\Setup Media' "$(setup no_package)" /W -- window "Choose Setup Language" -- \
+    press OK -- exit -- product "$product"
+  log_properties OriginalDatabase TRANSFORMS SETUPEXEDIR
+  note "media: $(ls "$media" | tr '\n' ' ')"
+  expect <<EOF
+run /W
+$(english_dialog)
+press "OK"
+exit 0
+product 1.0.1
+OriginalDatabase = C:\\Setup Media\\setup-test.msi
+TRANSFORMS absent
+SETUPEXEDIR = C:\\Setup Media
+media: 1036.MST setup-test.msi 
+EOF
+  ;;
+
+failing-installer)
+  # The installer fails (1603): the setup ends with the installer's code.
+  # No LOGPATH: no message about it, and no log.
+  new_prefix
+  drive run "$(setup failing)" /S -- exit -- temp-files -- product "$E2E_FAILING_PRODUCT_CODE"
+  note "logs: $(cd "$prefix/drive_c" && ls ./*.log 2>/dev/null | wc -l)"
+  expect <<EOF
+run /S
+exit 1603
+temp-files none
+product error 1605
+logs: 0
+EOF
+  ;;
+
+extraction-failure)
+  # The package cannot be written out (its name holds a character that no
+  # file name may): two messages, the installer is never started, and the
+  # setup ends as failed.
+  new_prefix
+  temp=$(temp_folder)
+  drive run "$(setup bad_package_name)" /S -- window "Setup Test Product" -- press OK -- \
+    window "Setup Test Product" -- press OK -- exit -- temp-files -- product "$product"
+  log_properties ProductVersion
+  expect <<EOF
+run /S
+window "Setup Test Product"
+  button "OK"
+  text "Could not create a file named: ${temp}setup|test.msi. Please make sure that file doesn't already exist and you have write permission to the directory."
+press "OK"
+window "Setup Test Product"
+  button "OK"
+  text "Could not extract files."
+press "OK"
+exit 1603
+temp-files none
+product error 1605
+log absent
+EOF
+  ;;
+
+query-failed)
+  # The Windows Installer refuses the query (the product code is no GUID).
+  # Shown, the dialog stays, and a second OK writes the files out afresh
+  # from their bare names; hidden (/S), the setup ends as failed. Neither
+  # starts the installer, and both remove what they wrote.
+  new_prefix
+  language fr_FR.UTF-8
+  drive run "$(setup bad_product_code)" -- window "Choisissez la langue d'installation" -- \
+    press OK -- still -- temp-files -- press OK -- still -- temp-files -- press Annuler -- exit -- \
+    temp-files -- run "$(setup bad_product_code)" /S -- exit -- temp-files
+  log_properties ProductVersion
+  expect <<EOF
+run
+$(french_dialog)
+press "OK"
+$(french_dialog)
+temp-files 1036.MST setup-test.msi
+press "OK"
+$(french_dialog)
+temp-files 1036.MST setup-test.msi
+press "Annuler"
+exit 0
+temp-files none
+run /S
+exit 1603
+temp-files none
+log absent
+EOF
+  ;;
+
+startup-failures)
+  # Broken resources of the setup itself: one box each, with or without
+  # /S, and exit code 1; nothing written.
+  new_prefix
+  for switches in "" /S; do
+    for variant in no_package_name empty_product_code no_product_name no_version empty_version; do
+      drive run "$(setup $variant)" $switches -- window "" -- press OK -- exit
+    done
+    drive run "$(setup no_dialog)" $switches -- window "CreateDialog" -- press OK -- exit
+  done
+  drive temp-files
+  log_properties ProductVersion
+  boxes() {
+    local text
+    for text in "Could not get msi filename from the resource." \
+      "Could not get product code from the resource." \
+      "Could not get product name from the resource." \
+      "Could not get version number from the resource." \
+      "Could not interpret version number string."; do
+      printf 'run%s\nwindow ""\n  button "OK"\n  text "%s"\npress "OK"\nexit 1\n' "$1" "$text"
+    done
+    # The last error of a dialog template that is not there at all.
+    printf 'run%s\nwindow "CreateDialog"\n  icon\n  button "OK"\n  text "Error x715"\n' "$1"
+    printf 'press "OK"\nexit 1\n'
+  }
+  expect <<EOF
+$(boxes "")
+$(boxes " /S")
+temp-files none
+log absent
+EOF
+  ;;
+
+*)
+  echo "scenario.sh: unknown scenario $scenario" >&2
+  exit 2
+  ;;
+esac
