@@ -9,13 +9,15 @@
 # Set by the build (tests/e2e/CMakeLists.txt): E2E_BIN (setups and driver),
 # E2E_PACKAGES (the built .msi files), E2E_SOURCES (tests/packages),
 # E2E_WORK (scratch folder), E2E_PRODUCT_CODE, E2E_FAILING_PRODUCT_CODE.
+# `scenario.sh screenshot` saves a picture of the French dialog as
+# E2E_SCREENSHOT (see screenshot.sh).
 set -euo pipefail
 
 scenario=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
 wine_run=$root/scripts/wine-run
 template=$E2E_WORK/template
-product=$E2E_PRODUCT_CODE
+product=${E2E_PRODUCT_CODE:-}
 product_key='Software\SetupTests\Product'
 
 # The user's language is the C library's locale, as Wine reads it.
@@ -549,6 +551,26 @@ $(boxes " /S")
 temp-files none
 log absent
 EOF
+  ;;
+
+screenshot)
+  # The dialog as a French user sees it, in a Wine desktop window of its
+  # own, which draws the title bar that a bare X display would leave out.
+  new_prefix
+  language fr_FR.UTF-8
+  desktop=560x240
+  "$wine_run" "$prefix" explorer /desktop=setup,$desktop "$(win "$E2E_BIN/e2e_driver.exe")" \
+    run "$(setup product)" -- window "Choisissez la langue d'installation" -- exit \
+    >"$transcript" 2>/dev/null &
+  for _ in $(seq 120); do
+    grep -q '^  text' "$transcript" && break
+    sleep 0.5
+  done
+  grep -q '^  text' "$transcript" || { cat "$transcript"; exit 1; }
+  sleep 1 # until the window has painted itself
+  import -window root -crop "$desktop+0+0" +repage "$E2E_SCREENSHOT"
+  cat "$transcript"
+  echo "saved $E2E_SCREENSHOT"
   ;;
 
 *)
