@@ -121,7 +121,7 @@ provide_media() {
 }
 
 temp_folder() {
-  driver temp-folder | tr -d '\r' | sed 's/^temp-folder //'
+  driver temp-folder | sed 's/^temp-folder //'
 }
 
 # The language dialog as the driver prints it, with the entries that the
@@ -411,7 +411,7 @@ not-embedded-french)
   wineserver -w
   drive product "$product"
   log_properties OriginalDatabase TRANSFORMS SETUPEXEDIR
-  note "media: $(ls "$media" | tr '\n' ' ')"
+  note "media: $(find "$media" -mindepth 1 -printf '%f\n' | sort | paste -sd ' ')"
   expect <<EOF
 run
 $(french_dialog)
@@ -422,7 +422,7 @@ product 1.0.1
 OriginalDatabase = C:\\Setup Media\\setup-test.msi
 TRANSFORMS = C:\\Setup Media\\1036.MST
 SETUPEXEDIR = C:\\Setup Media
-media: 1036.MST setup-test.msi 
+media: 1036.MST setup-test.msi
 EOF
   ;;
 
@@ -435,7 +435,7 @@ not-embedded-english)
   drive run --cwd 'C:\Setup Media' "$(setup no_package)" /W -- window "Choose Setup Language" -- \
     press OK -- exit -- product "$product"
   log_properties OriginalDatabase TRANSFORMS SETUPEXEDIR
-  note "media: $(ls "$media" | tr '\n' ' ')"
+  note "media: $(find "$media" -mindepth 1 -printf '%f\n' | sort | paste -sd ' ')"
   expect <<EOF
 run /W
 $(english_dialog)
@@ -445,7 +445,7 @@ product 1.0.1
 OriginalDatabase = C:\\Setup Media\\setup-test.msi
 TRANSFORMS absent
 SETUPEXEDIR = C:\\Setup Media
-media: 1036.MST setup-test.msi 
+media: 1036.MST setup-test.msi
 EOF
   ;;
 
@@ -454,7 +454,7 @@ failing-installer)
   # No LOGPATH: no message about it, and no log.
   new_prefix
   drive run "$(setup failing)" /S -- exit -- temp-files -- product "$E2E_FAILING_PRODUCT_CODE"
-  note "logs: $(cd "$prefix/drive_c" && ls ./*.log 2>/dev/null | wc -l)"
+  note "logs: $(find "$prefix/drive_c" -maxdepth 1 -name '*.log' | wc -l)"
   expect <<EOF
 run /S
 exit 1603
