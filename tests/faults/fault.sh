@@ -1,0 +1,468 @@
+#!/usr/bin/env bash
+# fault.sh CASE
+# Runs one fault case: a fresh Wine prefix (a copy of the end-to-end tests'
+# template), a setup program under test started and answered by the
+# end-to-end driver or by fault_tool, then a transcript of what a user and an
+# administrator would check afterwards (boxes, full exit code, what is left
+# in the temporary folder, what is installed) compared with what the case
+# expects. Exits 77 (skipped) when a case needs a mount that this machine
+# does not allow.
+#
+# Set by the build (tests/faults/CMakeLists.txt): FAULT_BIN, FAULT_WORK,
+# E2E_BIN, E2E_PACKAGES, E2E_WORK (holds the template), E2E_PRODUCT_CODE.
+set -euo pipefail
+
+case_name=$1
+root=$(cd "$(dirname "$0")/../.." && pwd)
+wine_run=$root/scripts/wine-run
+template=$E2E_WORK/template
+product=$E2E_PRODUCT_CODE
+export LANG=C.UTF-8
+unset LC_ALL LC_MESSAGES LC_CTYPE LANGUAGE
+
+mounts=()
+work=$FAULT_WORK/$case_name
+prefix=$work/prefix
+
+end_case() {
+  wineserver -k 2>/dev/null || true
+  local mount
+  for mount in "${mounts[@]}"; do
+    umount "$mount" 2>/dev/null || true
+  done
+  rm -rf "$work"
+}
+
+# A fresh prefix: a copy of the template in which the system's libraries are
+# shared through hard links. A case that replaces one of them must break
+# the link first (replace_system_file).
+new_prefix() {
+  rm -rf "$work"
+  mkdir -p "$prefix"
+  local shared=(system32 syswow64 winsxs)
+  tar -C "$template" "${shared[@]/#/--exclude=./drive_c/windows/}" -cf - . | tar -C "$prefix" -xf -
+  for dir in "${shared[@]}"; do
+    cp -al "$template/drive_c/windows/$dir" "$prefix/drive_c/windows/"
+  done
+  export WINEPREFIX=$prefix
+  transcript=$work/transcript
+  : >"$transcript"
+  trap end_case EXIT
+}
+
+# A Unix path as Wine's Z: drive shows it.
+win() { printf 'Z:%s' "${1//\//\\}"; }
+
+note() { printf '%s\n' "$*" >>"$transcript"; }
+
+# Runs a Windows program of the build and adds what it printed to the
+# transcript; one that could not do its work ends the case.
+windows() {
+  local status=0
+  "$wine_run" "$prefix" "$@" >>"$transcript" 2>/dev/null || status=$?
+  if [ $status -ne 0 ]; then
+    cat "$transcript"
+    echo "fault $case_name: $(basename "$1") failed (status $status)" >&2
+    exit 1
+  fi
+}
+drive() { windows "$E2E_BIN/e2e_driver.exe" "$@"; }
+tool() { windows "$FAULT_BIN/fault_tool.exe" "$@"; }
+
+setup() { win "$E2E_BIN/setup_$1.exe"; }
+fault_setup() { win "$FAULT_BIN/fault_setup_$1.exe"; }
+
+# The user's temporary folder, as the setup and the installer will see it.
+set_temp() {
+  "$wine_run" "$prefix" reg add 'HKCU\Environment' /v TEMP /d "$1" /f >/dev/null 2>&1
+  "$wine_run" "$prefix" reg add 'HKCU\Environment' /v TMP /d "$1" /f >/dev/null 2>&1
+}
+
+# A temporary folder of the case's own, on a file system of SIZE bytes,
+# mounted with OPTIONS; skips the case where mounting is not allowed.
+mount_temp() { # DIR SIZE OPTIONS
+  mkdir -p "$1"
+  if ! mount -t tmpfs -o "size=$2${3:+,$3}" tmpfs "$1" 2>/dev/null; then
+    echo "fault $case_name: cannot mount a file system here (needs root); skipped"
+    exit 77
+  fi
+  mounts+=("$1")
+}
+
+# Every file in a folder, or "none".
+left_in() { # LABEL DIR
+  local files
+  files=$(cd "$2" && find . -mindepth 1 -printf '%P\n' | sort | paste -sd ' ')
+  note "$1: ${files:-none}"
+}
+
+expect() {
+  local expected
+  expected=$(cat)
+  if [ "$(cat "$transcript")" != "$expected" ]; then
+    echo "fault $case_name: the transcript differs from the expected one (- expected, + seen)"
+    diff -u <(printf '%s\n' "$expected") "$transcript" || true
+    exit 1
+  fi
+  cat "$transcript"
+  echo "fault $case_name: passed"
+}
+
+create_failure() {
+  printf '%s' "Could not create a file named: $1. Please make sure that file doesn't already exist and you have write permission to the directory."
+}
+
+case $case_name in
+disk-full)
+  # The temporary folder's file system has 4 MiB, the package 6 MiB: the
+  # write fails part way. Then a package that fits with a transform that
+  # does not: the package already written goes again.
+  new_prefix
+  temp=$work/temp
+  mount_temp "$temp" 4m
+  set_temp "$(win "$temp")"
+  drive run "$(fault_setup big_package)" /S -- window "Setup Test Product" -- press OK -- exit
+  left_in "left in temp" "$temp"
+  drive run "$(fault_setup big_transform)" /L1036 -- window "Setup Test Product" -- press OK -- \
+    exit -- product "$product"
+  left_in "left in temp" "$temp"
+  note "bytes used: $(df --output=used -B1 "$temp" | tail -1 | tr -d ' ')"
+  expect <<EOF
+run /S
+window "Setup Test Product"
+  button "OK"
+  text "Could not extract files."
+press "OK"
+exit 1603
+left in temp: none
+run /L1036
+window "Setup Test Product"
+  button "OK"
+  text "Could not extract files."
+press "OK"
+exit 1603
+product error 1605
+left in temp: none
+bytes used: 0
+EOF
+  ;;
+
+temp-unwritable)
+  # Three temporary folders in which no file can be created, even by root:
+  # a read-only file system, a folder that does not exist and a "folder"
+  # that is a file. Each time the box names the full path, the extraction
+  # fails, nothing is started and nothing is left.
+  new_prefix
+  read_only=$work/read-only
+  mount_temp "$read_only" 1m ro
+  : >"$work/a-file"
+  for temp in "$read_only" "$work/missing" "$work/a-file"; do
+    set_temp "$(win "$temp")"
+    drive run "$(setup product)" /S -- window "Setup Test Product" -- press OK -- \
+      window "Setup Test Product" -- press OK -- exit
+  done
+  drive product "$product"
+  left_in "read-only" "$read_only"
+  note "missing: $([ -e "$work/missing" ] && echo exists || echo absent)"
+  note "a-file: $(stat -c %s "$work/a-file") bytes"
+  boxes() {
+    printf 'run /S\nwindow "Setup Test Product"\n  button "OK"\n'
+    printf '  text "%s"\n' "$(create_failure "$(win "$1")\\setup-test.msi")"
+    printf 'press "OK"\nwindow "Setup Test Product"\n  button "OK"\n'
+    printf '  text "Could not extract files."\npress "OK"\nexit 1603'
+  }
+  expect <<EOF
+$(boxes "$read_only")
+$(boxes "$work/missing")
+$(boxes "$work/a-file")
+product error 1605
+read-only: none
+missing: absent
+a-file: 0 bytes
+EOF
+  ;;
+
+file-held-open)
+  # A file of the package's name, and then one of the transform's name, is
+  # already in the temporary folder and another program holds it open,
+  # sharing it with nobody. The box names it, the extraction fails, the
+  # held file keeps its content, and nothing the setup wrote is left.
+  new_prefix
+  temp=$work/temp
+  mkdir -p "$temp"
+  set_temp "$(win "$temp")"
+  for name in setup-test.msi 1036.MST; do
+    printf 'the user'\''s own %s\n' "$name" >"$temp/$name"
+    tool hold "$(win "$temp/$name")" "$E2E_BIN/e2e_driver.exe" run "$(setup product)" /L1036 -- \
+      window "Setup Test Product" -- press OK -- window "Setup Test Product" -- press OK -- exit
+    left_in "left in temp" "$temp"
+    note "content: $(cat "$temp/$name")"
+    rm "$temp/$name"
+  done
+  drive product "$product"
+  held() {
+    printf 'run /L1036\nwindow "Setup Test Product"\n  button "OK"\n'
+    printf '  text "%s"\n' "$(create_failure "$(win "$temp")\\$1")"
+    printf 'press "OK"\nwindow "Setup Test Product"\n  button "OK"\n'
+    printf '  text "Could not extract files."\npress "OK"\nexit 1603'
+  }
+  expect <<EOF
+$(held setup-test.msi)
+left in temp: setup-test.msi
+content: the user's own setup-test.msi
+$(held 1036.MST)
+left in temp: 1036.MST
+content: the user's own 1036.MST
+product error 1605
+EOF
+  ;;
+
+long-temp-path)
+  # Temporary folders so deep that the package's full path does not fit in
+  # MAX_PATH (one character too many), and one longer than MAX_PATH itself:
+  # the extraction fails without creating anything. One character less
+  # fits, and the setup installs from there.
+  new_prefix
+  name=setup-test.msi
+  deep() { # LENGTH: a folder whose Windows path, with its backslash, is that long
+    local folder=$work/deep need
+    need=$(($1 - 3 - ${#folder}))
+    while [ "$need" -gt 0 ]; do
+      local part=$((need > 101 ? 100 : need - 1))
+      [ "$part" -lt 1 ] && part=1
+      folder=$folder/$(printf 'd%.0s' $(seq "$part"))
+      need=$(($1 - 3 - ${#folder}))
+    done
+    mkdir -p "$folder"
+    printf '%s' "$folder"
+  }
+  for length in $((260 - ${#name})) 300 $((259 - ${#name})); do
+    temp=$(deep "$length")
+    set_temp "$(win "$temp")"
+    note "temp folder of $(($(printf '%s' "$(win "$temp")" | wc -c) + 1)) characters"
+    if [ "$length" -lt $((260 - ${#name})) ]; then
+      drive run "$(setup product)" /S -- exit
+    else
+      drive run "$(setup product)" /S -- window "Setup Test Product" -- press OK -- exit
+    fi
+    left_in "left in temp" "$temp"
+  done
+  drive product "$product"
+  expect <<EOF
+temp folder of 246 characters
+run /S
+window "Setup Test Product"
+  button "OK"
+  text "Could not extract files."
+press "OK"
+exit 1603
+left in temp: none
+temp folder of 300 characters
+run /S
+window "Setup Test Product"
+  button "OK"
+  text "Could not extract files."
+press "OK"
+exit 1603
+left in temp: none
+temp folder of 245 characters
+run /S
+exit 0
+left in temp: none
+product 1.0.1
+EOF
+  ;;
+
+installer-killed)
+  # The installer (a stand-in for the system's msiexec.exe that would run for
+  # two minutes) is killed while the setup waits for it. The setup wakes,
+  # removes the package and the transform it wrote and ends with the killed
+  # installer's exit code, whole.
+  new_prefix
+  temp=$work/temp
+  mkdir -p "$temp"
+  set_temp "$(win "$temp")"
+  system=$prefix/drive_c/windows/syswow64
+  rm "$system/msiexec.exe"
+  cp "$FAULT_BIN/slow_msiexec.exe" "$system/msiexec.exe"
+  "$wine_run" "$prefix" "$E2E_BIN/e2e_driver.exe" run --cwd 'C:\' "$(setup product)" /S /L1036 -- \
+    exit -- product "$product" >"$work/driver" 2>/dev/null &
+  driver_pid=$!
+  tool await msiexec.exe
+  for _ in $(seq 100); do
+    [ -s "$system/msiexec.exe.ran" ] && break
+    sleep 0.1
+  done
+  left_in "left in temp while installing" "$temp"
+  tool kill msiexec.exe 3221225786
+  status=0
+  wait "$driver_pid" || status=$?
+  cat "$work/driver" >>"$transcript"
+  note "driver status $status"
+  left_in "left in temp" "$temp"
+  note "installer started as: $(cat "$system/msiexec.exe.ran")"
+  expect <<EOF
+running msiexec.exe
+left in temp while installing: 1036.MST setup-test.msi
+killed msiexec.exe 3221225786
+run /S /L1036
+exit -1073741510
+product error 1605
+driver status 0
+left in temp: none
+installer started as: msiexec.exe /qn /i "$(win "$temp")\\setup-test.msi" TRANSFORMS="$(win "$temp")\\1036.MST" SETUPEXEDIR="C:\\" /l*vx "C:\\setup-test.log"
+EOF
+  ;;
+
+two-at-once)
+  # Two quiet setups of the same product started at the same moment. Both
+  # write the package under the same name into the same folder, so what
+  # each ends with depends on how they interleave: both install (0), or the
+  # second cannot replace the file that the first holds (its two boxes,
+  # 1603), or - open defect D1 - the first one's clean-up deletes the
+  # package before the second one's installer has opened it, and that
+  # installer fails (2 under Wine, or 1627). Whatever the order: both end,
+  # at least one installs, the product is installed at its version and
+  # nothing is left in the temporary folder.
+  new_prefix
+  temp=$work/temp
+  mkdir -p "$temp"
+  set_temp "$(win "$temp")"
+  tool together "$(setup product)" /S -- "$(setup product)" /S
+  left_in "left in temp" "$temp"
+  drive product "$product"
+  cat "$transcript"
+  verdict=passed
+  check() { grep -qxF -- "$1" "$transcript" || { echo "missing: $1"; verdict=failed; }; }
+  check "left in temp: none"
+  check "product 1.0.1"
+  codes=$(sed -n 's/^program \([12]\): exit \(-\?[0-9]*\)$/\2/p' "$transcript" | paste -sd ' ')
+  case " $codes " in
+  " 0 0 ") ;;
+  *" 0 "*)
+    for program in 1 2; do
+      code=$(sed -n "s/^program $program: exit //p" "$transcript")
+      boxes=$(grep -c "^program $program: box" "$transcript" || true)
+      case $code in
+      0) [ "$boxes" -eq 0 ] || verdict=failed ;;
+      1603)
+        check "program $program: box \"Setup Test Product\" \"$(create_failure "$(win "$temp")\\setup-test.msi")\""
+        check "program $program: box \"Setup Test Product\" \"Could not extract files.\""
+        ;;
+      2 | 1627) echo "open defect D1 seen: program $program's installer lost its package ($code)" ;;
+      *) verdict=failed ;;
+      esac
+    done
+    ;;
+  *) verdict=failed ;;
+  esac
+  echo "exit codes: $codes"
+  echo "fault $case_name: $verdict"
+  [ $verdict = passed ]
+  ;;
+
+planted-files)
+  # msiexec.exe and msi.dll planted beside setup.exe and in the current
+  # directory. Each writes a marker beside itself when it runs or is
+  # loaded; none may appear, and the real installation still happens.
+  # Wine loads its own msi.dll for any msi.dll unless told to prefer one
+  # found on disk; told so, a program that searched its own folder or the
+  # current directory would load the plant.
+  export WINEDLLOVERRIDES='mscoree,mshtml=;msi=n,b'
+  new_prefix
+  media=$prefix/drive_c/Media
+  current=$prefix/drive_c/Work
+  mkdir -p "$media" "$current"
+  cp "$E2E_BIN/setup_product.exe" "$media/setup.exe"
+  for dir in "$media" "$current"; do
+    cp "$FAULT_BIN/planted_msiexec.exe" "$dir/msiexec.exe"
+    cp "$FAULT_BIN/msi.dll" "$dir/msi.dll"
+  done
+  markers() {
+    local found
+    found=$(cd "$prefix/drive_c" && find Media Work \( -name '*.ran' -o -name '*.loaded' \) |
+      sort | paste -sd ' ')
+    note "markers: ${found:-none}"
+  }
+  drive run --cwd 'C:\Work' 'C:\Media\setup.exe' /S -- exit -- product "$product" -- \
+    run --cwd 'C:\Media' 'C:\Media\setup.exe' -- window "Choose Setup Language" -- press OK -- \
+    exit -- product "$product"
+  markers
+  # The plants work: a program beside them that loads msi.dll by name gets
+  # the planted one, and the planted msiexec.exe leaves its marker when run.
+  cp "$FAULT_BIN/fault_tool.exe" "$media/probe.exe"
+  windows 'C:\Media\probe.exe' load msi.dll
+  "$wine_run" "$prefix" 'C:\Work\msiexec.exe' >/dev/null 2>&1
+  markers
+  expect <<EOF
+run /S
+exit 0
+product 1.0.1
+run
+window "Choose Setup Language"
+  button "OK"
+  button "Cancel"
+  combo "English" 1033, "Français" 1036, "Deutch" 1031, "Español" 1034, "Italiano" 1040; selected "English"
+  text "Select the language for this installation from the choices below."
+press "OK"
+exit 0
+product 1.0.1
+markers: none
+loaded
+markers: Media/msi.dll.loaded Work/msiexec.exe.ran
+EOF
+  ;;
+
+corrupt-package)
+  # Packages that the installer cannot open: the product's package cut off
+  # in the middle, and a text file. The installer's failure is the setup's
+  # exit code (Wine's msiexec ends with 1627 for both, where Windows gives
+  # 1620); the written package is gone and nothing is installed.
+  new_prefix
+  temp=$work/temp
+  mkdir -p "$temp"
+  set_temp "$(win "$temp")"
+  for variant in truncated_package text_package; do
+    drive run "$(fault_setup $variant)" /S -- exit
+    left_in "left in temp" "$temp"
+  done
+  drive product "$product"
+  expect <<EOF
+run /S
+exit 1627
+left in temp: none
+run /S
+exit 1627
+left in temp: none
+product error 1605
+EOF
+  ;;
+
+corrupt-transform)
+  # A French transform cut off after its header. Wine's installer is given
+  # it (the log names it) but skips a transform that it cannot read and
+  # installs: the setup ends with its 0 (Windows' installer would refuse
+  # with 1624, which the setup would pass on the same way); both written
+  # files are gone.
+  new_prefix
+  temp=$work/temp
+  mkdir -p "$temp"
+  set_temp "$(win "$temp")"
+  drive run "$(fault_setup truncated_transform)" /S /L1036 -- exit -- product "$product"
+  left_in "left in temp" "$temp"
+  grep -a "^Property(S): TRANSFORMS = " "$prefix/drive_c/setup-test.log" | tr -d '\r' |
+    sed "s/^Property(S): //;s/$(win "$temp" | sed 's/\\/\\\\/g')/TEMP/" | sort -u >>"$transcript"
+  expect <<EOF
+run /S /L1036
+exit 0
+product 1.0.1
+left in temp: none
+TRANSFORMS = TEMP\\1036.MST
+EOF
+  ;;
+
+*)
+  echo "fault.sh: unknown case $case_name" >&2
+  exit 2
+  ;;
+esac
