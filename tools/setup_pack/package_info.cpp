@@ -6,6 +6,7 @@
 #include <msiquery.h>
 
 #include "setup_pack/options.h"
+#include "setup_pack/system_message.h"
 
 namespace {
 
@@ -25,18 +26,6 @@ class MsiHandle {
   private:
     MSIHANDLE handle_ = 0;
 };
-
-std::string systemMessage(DWORD error) {
-    char* buffer = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text = length ? std::string(buffer, length) : "error " + std::to_string(error);
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.'))
-        text.pop_back();
-    return text;
-}
 
 // The property's value, or empty when the table lacks it.
 std::string readProperty(MSIHANDLE database, const std::string& path, const char* property) {

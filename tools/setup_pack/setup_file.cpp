@@ -5,22 +5,10 @@
 #include <cstring>
 
 #include "setup_pack/options.h"
+#include "setup_pack/system_message.h"
 #include "ui/dialog_ids.h"
 
 namespace {
-
-std::string lastErrorText() {
-    DWORD error = GetLastError();
-    char* buffer = nullptr;
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text = length ? std::string(buffer, length) : "error " + std::to_string(error);
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.'))
-        text.pop_back();
-    return text;
-}
 
 const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 
@@ -80,10 +68,10 @@ std::string defaultStubPath() {
 
 void checkStub(const std::string& path) {
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        throw PackError(packBadInput, path, "cannot open the stub: " + lastErrorText());
+        throw PackError(packBadInput, path, "cannot open the stub: " + systemMessage(GetLastError()));
     DataModule stub(path);
     if (!stub.get())
-        throw PackError(packBadInput, path, "is not a Windows program: " + lastErrorText());
+        throw PackError(packBadInput, path, "is not a Windows program: " + systemMessage(GetLastError()));
     bool hasDialog = FindResourceExA(stub.get(), MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(IDD_SETUP),
                                      english) != nullptr; // RT_DIALOG
     if (!hasDialog || !manifestNamesSetup(stub.get()))
@@ -112,28 +100,28 @@ void writeSetup(const std::string& stubPath, const std::string& outPath,
     char temporary[MAX_PATH];
     if (!GetTempFileNameA(folder.c_str(), "spk", 0, temporary))
         throw PackError(packWriteFailed, outPath,
-                        "cannot create a file in its folder: " + lastErrorText());
+                        "cannot create a file in its folder: " + systemMessage(GetLastError()));
 
     std::string failure;
     if (!CopyFileA(stubPath.c_str(), temporary, FALSE))
-        failure = "cannot copy the stub: " + lastErrorText();
+        failure = "cannot copy the stub: " + systemMessage(GetLastError());
     HANDLE update = failure.empty() ? BeginUpdateResourceA(temporary, FALSE) : nullptr;
     if (failure.empty() && !update)
-        failure = "cannot open the copy for writing resources: " + lastErrorText();
+        failure = "cannot open the copy for writing resources: " + systemMessage(GetLastError());
     for (size_t i = 0; failure.empty() && i < resources.size(); ++i) {
         const PackResource& resource = resources[i];
         if (!UpdateResourceA(update, MAKEINTRESOURCEA(10), resource.name.c_str(), english,
                              const_cast<unsigned char*>(resource.data.data()),
                              static_cast<DWORD>(resource.data.size())))
-            failure = "cannot add resource " + resource.name + ": " + lastErrorText();
+            failure = "cannot add resource " + resource.name + ": " + systemMessage(GetLastError());
     }
     if (update) {
         bool discard = !failure.empty();
         if (!EndUpdateResourceA(update, discard) && !discard)
-            failure = "cannot write the resources: " + lastErrorText();
+            failure = "cannot write the resources: " + systemMessage(GetLastError());
     }
     if (failure.empty() && !MoveFileExA(temporary, out.c_str(), MOVEFILE_REPLACE_EXISTING))
-        failure = "cannot replace it: " + lastErrorText();
+        failure = "cannot replace it: " + systemMessage(GetLastError());
     if (!failure.empty()) {
         DeleteFileA(temporary);
         throw PackError(packWriteFailed, outPath, failure);
