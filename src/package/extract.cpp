@@ -6,11 +6,18 @@
 #include "startup/setup_state.h"
 
 namespace {
-// Set only for a file that this run has written, so the clean-up never
-// touches a file of the same bare name elsewhere (such as the user's own
-// package in the current directory).
-bool packageWritten = false;
-bool transformWritten = false;
+// A file that this run has written. `written` is set only then, so the
+// clean-up never touches a file of the same bare name elsewhere (such as the
+// user's own package in the current directory). The file stays open for
+// reading until the clean-up: another setup of the same package, which
+// writes the same path, can then neither replace nor delete it under the
+// installer that reads it, and gets the box about the file instead.
+struct WrittenFile {
+    bool written;
+    HANDLE held;
+};
+WrittenFile package = {false, INVALID_HANDLE_VALUE};
+WrittenFile transform = {false, INVALID_HANDLE_VALUE};
 
 Text decimalText(const char* format, int value) {
     char digits[16];
@@ -25,18 +32,21 @@ void showCreateFailure(const Text& path) {
     MessageBoxA(nullptr, message.c_str(), setupState.productName.c_str(), MB_OK);
 }
 
-void deleteWritten(bool& written, const Text& path) {
-    if (written && !path.empty())
+void deleteWritten(WrittenFile& file, const Text& path) {
+    if (file.held != INVALID_HANDLE_VALUE)
+        CloseHandle(file.held);
+    file.held = INVALID_HANDLE_VALUE;
+    if (file.written && !path.empty())
         DeleteFileA(path.c_str());
-    written = false;
+    file.written = false;
 }
-} // namespace
 
-Text transformResourceName(int lcid) { return Text("LANG").append(decimalText("%d", lcid)); }
-
-Text transformFileName(int lcid) { return decimalText("%04d", lcid).append(".MST"); }
-
-bool writeResourceToTempFolder(const char* resourceName, Text& fileName) {
+// Writes the resource as writeResourceToTempFolder does and then opens the
+// file again for reading, shared for reading only: `held` gets that handle,
+// or INVALID_HANDLE_VALUE when the file could not be opened again (another
+// setup got in between; the file is then used unheld).
+bool writeAndHold(const char* resourceName, Text& fileName, HANDLE& held) {
+    held = INVALID_HANDLE_VALUE;
     ResourceView view;
     if (!loadResourceBytes(resourceName, view))
         return false;
@@ -64,30 +74,50 @@ bool writeResourceToTempFolder(const char* resourceName, Text& fileName) {
         DeleteFileA(path.c_str());
         return false;
     }
+    held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
     fileName = path;
+    return true;
+}
+} // namespace
+
+Text transformResourceName(int lcid) {
+    return Text("LANG").append(decimalText("%d", lcid));
+}
+
+Text transformFileName(int lcid) {
+    return decimalText("%04d", lcid).append(".MST");
+}
+
+bool writeResourceToTempFolder(const char* resourceName, Text& fileName) {
+    HANDLE held;
+    if (!writeAndHold(resourceName, fileName, held))
+        return false;
+    if (held != INVALID_HANDLE_VALUE)
+        CloseHandle(held);
     return true;
 }
 
 bool extractPackageFiles() {
     Text resourceName = transformResourceName(setupState.languageId);
-    if (!writeResourceToTempFolder("PACKAGEFILE", setupState.packagePath))
+    if (!writeAndHold("PACKAGEFILE", setupState.packagePath, package.held))
         return false;
-    packageWritten = true;
+    package.written = true;
     if (setupState.languageId == 1033 || !resourceExists(resourceName.c_str())) {
         setupState.transformPath.clear();
         return true;
     }
-    if (writeResourceToTempFolder(resourceName.c_str(), setupState.transformPath)) {
-        transformWritten = true;
+    if (writeAndHold(resourceName.c_str(), setupState.transformPath, transform.held)) {
+        transform.written = true;
         return true;
     }
-    deleteWritten(packageWritten, setupState.packagePath);
+    deleteWritten(package, setupState.packagePath);
     return false;
 }
 
 void deleteExtractedFiles() {
     if (!setupState.packageEmbedded)
         return;
-    deleteWritten(packageWritten, setupState.packagePath);
-    deleteWritten(transformWritten, setupState.transformPath);
+    deleteWritten(package, setupState.packagePath);
+    deleteWritten(transform, setupState.transformPath);
 }

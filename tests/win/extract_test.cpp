@@ -174,6 +174,31 @@ TEST_F(Extraction, CleanUpDeletesWhatWasWrittenAndNothingOfTheSameName) {
     removeFile("1036.MST");
 }
 
+// Another setup of the same package writes the same paths. Until the
+// clean-up it can neither replace nor delete what this run wrote (its
+// installer may not have opened it yet), while the installer can read it.
+TEST_F(Extraction, WrittenFilesAreHeldAgainstReplacementUntilTheCleanUp) {
+    ASSERT_TRUE(extract());
+    for (const std::string& path : {packageFile, transformFile}) {
+        HANDLE other = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_EQ(other, INVALID_HANDLE_VALUE) << path;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION)) << path;
+        if (other != INVALID_HANDLE_VALUE)
+            CloseHandle(other);
+        EXPECT_FALSE(DeleteFileA(path.c_str())) << path;
+        HANDLE installer = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_NE(installer, INVALID_HANDLE_VALUE) << path;
+        if (installer != INVALID_HANDLE_VALUE)
+            CloseHandle(installer);
+    }
+    EXPECT_TRUE(sameBytes(readFile(transformFile), expectedTransform()));
+    deleteExtractedFiles();
+    EXPECT_FALSE(fileExists(packageFile));
+    EXPECT_FALSE(fileExists(transformFile));
+}
+
 TEST_F(Extraction, CleanUpAfterAFailedExtractionSparesFilesOfTheBareNames) {
     ScopedCurrentDirectory directory(temp + "clean-up current directory");
     writeFile(packageName, "package in the current directory");
