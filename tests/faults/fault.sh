@@ -227,9 +227,10 @@ long-temp-path)
   deep() { # LENGTH: a folder whose Windows path, with its backslash, is that long
     local folder=$work/deep need
     need=$(($1 - 3 - ${#folder}))
+    # Whole steps of a slash and 100 letters while more than 150 are
+    # missing, then one step of exactly what is missing.
     while [ "$need" -gt 0 ]; do
-      local part=$((need > 101 ? 100 : need - 1))
-      [ "$part" -lt 1 ] && part=1
+      local part=$((need > 150 ? 100 : need - 1))
       folder=$folder/$(printf 'd%.0s' $(seq "$part"))
       need=$(($1 - 3 - ${#folder}))
     done
