@@ -43,7 +43,9 @@ unsigned __stdcall OSThread::threadEntry(void* object) {
     return thread->run(thread->parameter);
 }
 
-OSEvent::~OSEvent() { close(); }
+OSEvent::~OSEvent() {
+    close();
+}
 
 bool OSEvent::create() {
     if (handle)

@@ -5,8 +5,8 @@
 
 struct InstallerCommandInput {
     Text packagePath;
-    Text transformPath;    // empty: no transform
-    InstallCheck check;    // Proceed or Upgrade
+    Text transformPath; // empty: no transform
+    InstallCheck check; // Proceed or Upgrade
     bool silent;
     Text logPath;          // empty: no log
     Text currentDirectory; // the value of SETUPEXEDIR

@@ -8,8 +8,9 @@
 
 void launchInstaller(Text packagePath, Text transformPath, InstallCheck check,
                      HANDLE& processHandle) {
-    InstallerCommandInput input{std::move(packagePath), std::move(transformPath), check,
-                                setupState.silent,      setupState.logPath,       currentDirectory()};
+    InstallerCommandInput input{
+        std::move(packagePath), std::move(transformPath), check,
+        setupState.silent,      setupState.logPath,       currentDirectory()};
     // Without a current directory there is neither a SETUPEXEDIR nor a place
     // to run the installer in.
     if (input.currentDirectory.empty())

@@ -26,4 +26,6 @@ bool loadResourceBytes(const char* name, ResourceView& view) {
     return true;
 }
 
-bool resourceExists(const char* name) { return findResource(name) != nullptr; }
+bool resourceExists(const char* name) {
+    return findResource(name) != nullptr;
+}

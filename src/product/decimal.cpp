@@ -3,7 +3,9 @@
 #include <cstddef>
 
 namespace {
-bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool isSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 } // namespace
 
 int32_t readDecimal(const char* text, size_t length) {

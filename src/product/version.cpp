@@ -30,18 +30,26 @@ bool parseVersion(Text versionText, uint32_t& versionMS, uint32_t& versionLS) {
         // No range check: a piece beyond 16 bits spills into its neighbour.
         uint32_t value = static_cast<uint32_t>(readDecimal(split.head.c_str(), split.head.size()));
         switch (piece) {
-        case 1: versionMS = value << 16; break;
-        case 2: versionMS |= value; break;
-        case 3: versionLS = value << 16; break;
-        default: versionLS |= value; break;
+        case 1:
+            versionMS = value << 16;
+            break;
+        case 2:
+            versionMS |= value;
+            break;
+        case 3:
+            versionLS = value << 16;
+            break;
+        default:
+            versionLS |= value;
+            break;
         }
         remainder = std::move(split.rest);
     }
     return true;
 }
 
-InstallCheck classifyInstalledVersion(uint32_t packageMS, uint32_t packageLS,
-                                      uint32_t installedMS, uint32_t installedLS) {
+InstallCheck classifyInstalledVersion(uint32_t packageMS, uint32_t packageLS, uint32_t installedMS,
+                                      uint32_t installedLS) {
     if (installedMS == packageMS && (installedLS >> 16) == (packageLS >> 16))
         return Proceed;
     if (packageMS > installedMS)

@@ -27,8 +27,8 @@ enum InstallCheck : int32_t {
 
 // Compares the installed version with the package's: major, minor and build
 // decide; the revision never does.
-InstallCheck classifyInstalledVersion(uint32_t packageMS, uint32_t packageLS,
-                                      uint32_t installedMS, uint32_t installedLS);
+InstallCheck classifyInstalledVersion(uint32_t packageMS, uint32_t packageLS, uint32_t installedMS,
+                                      uint32_t installedLS);
 
 // Turns the answer of the installer service's version query (its error code
 // and, on success, the version text) into an InstallCheck.

@@ -17,7 +17,9 @@ struct RequiredText {
     const char* failure;
 };
 
-void showStartupFailure(const char* text) { MessageBoxA(nullptr, text, "", MB_OK); }
+void showStartupFailure(const char* text) {
+    MessageBoxA(nullptr, text, "", MB_OK);
+}
 
 // Reads the product data; shows the box of the first text that is missing.
 bool readProductData() {

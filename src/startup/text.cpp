@@ -4,11 +4,17 @@
 #include <cstring>
 #include <utility>
 
-Text::Text(const char* text) { append(text); }
+Text::Text(const char* text) {
+    append(text);
+}
 
-Text::Text(const char* text, size_t length) { append(text, length); }
+Text::Text(const char* text, size_t length) {
+    append(text, length);
+}
 
-Text::Text(const Text& other) { append(other); }
+Text::Text(const Text& other) {
+    append(other);
+}
 
 Text::Text(Text&& other) noexcept
     : data_(other.data_), size_(other.size_), capacity_(other.capacity_) {
@@ -34,7 +40,9 @@ Text& Text::operator=(Text&& other) noexcept {
     return *this;
 }
 
-Text::~Text() { std::free(data_); }
+Text::~Text() {
+    std::free(data_);
+}
 
 char* Text::reserve(size_t length) {
     if (length + 1 > capacity_) {
@@ -86,9 +94,13 @@ Text& Text::append(const char* text, size_t length) {
     return *this;
 }
 
-Text& Text::append(const char* text) { return text ? append(text, std::strlen(text)) : *this; }
+Text& Text::append(const char* text) {
+    return text ? append(text, std::strlen(text)) : *this;
+}
 
-bool Text::operator==(const char* other) const { return std::strcmp(c_str(), other) == 0; }
+bool Text::operator==(const char* other) const {
+    return std::strcmp(c_str(), other) == 0;
+}
 
 bool Text::operator==(const Text& other) const {
     return size_ == other.size_ && std::memcmp(c_str(), other.c_str(), size_) == 0;

@@ -1,6 +1,5 @@
 #include "startup/wide_text.h"
 
-
 size_t wideTextLength(const void* data, size_t byteCount) {
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     size_t units = byteCount / 2;

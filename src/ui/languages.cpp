@@ -26,9 +26,9 @@ const char laterText[] =
 
 const char* const MessageTable[messageRowCount][languageCount] = {
     // dialogCaption
-    {englishCaption, "Choisissez la langue d'installation",
-     "W\xE4hlen Sie eine Setup-Sprache aus", "Elegir idioma de instalaci\xF3n",
-     "Seleziona la lingua dell'installazione", englishCaption, englishCaption},
+    {englishCaption, "Choisissez la langue d'installation", "W\xE4hlen Sie eine Setup-Sprache aus",
+     "Elegir idioma de instalaci\xF3n", "Seleziona la lingua dell'installazione", englishCaption,
+     englishCaption},
     // dialogPrompt
     {englishPrompt, "Choisissez la langue d'installation dans la liste ci-dessous.",
      "W\xE4hlen Sie die Sprache dieser Installation aus der unten aufgef\xFChrten Auswahl aus.",
@@ -61,4 +61,6 @@ bool selectLanguage(int32_t lcid) {
     return true;
 }
 
-Text localizedText(MessageRow row) { return Text(MessageTable[row][setupState.languageIndex]); }
+Text localizedText(MessageRow row) {
+    return Text(MessageTable[row][setupState.languageIndex]);
+}

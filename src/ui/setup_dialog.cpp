@@ -117,8 +117,8 @@ void confirm(HWND dialog) {
     if (setupState.packagePath.empty() || setupState.productCode.empty())
         return endUndecided(dialog);
 
-    InstallCheck check = checkInstalledProduct(setupState.productCode.c_str(),
-                                               setupState.versionMS, setupState.versionLS);
+    InstallCheck check = checkInstalledProduct(setupState.productCode.c_str(), setupState.versionMS,
+                                               setupState.versionLS);
     if (check == QueryFailed)
         return endUndecided(dialog);
     if (check == LaterInstalled) {
@@ -130,8 +130,8 @@ void confirm(HWND dialog) {
     }
     if (check == Upgrade) {
         ShowWindow(dialog, SW_HIDE);
-        Text question = formatWithProductName(localizedText(upgradeQuestion).c_str(),
-                                              setupState.productName);
+        Text question =
+            formatWithProductName(localizedText(upgradeQuestion).c_str(), setupState.productName);
         if (MessageBoxA(dialog, question.c_str(), setupState.productName.c_str(), MB_OKCANCEL) !=
             IDOK)
             return postClose(dialog, 0);

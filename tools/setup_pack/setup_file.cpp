@@ -68,10 +68,12 @@ std::string defaultStubPath() {
 
 void checkStub(const std::string& path) {
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
-        throw PackError(packBadInput, path, "cannot open the stub: " + systemMessage(GetLastError()));
+        throw PackError(packBadInput, path,
+                        "cannot open the stub: " + systemMessage(GetLastError()));
     DataModule stub(path);
     if (!stub.get())
-        throw PackError(packBadInput, path, "is not a Windows program: " + systemMessage(GetLastError()));
+        throw PackError(packBadInput, path,
+                        "is not a Windows program: " + systemMessage(GetLastError()));
     bool hasDialog = FindResourceExA(stub.get(), MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(IDD_SETUP),
                                      english) != nullptr; // RT_DIALOG
     if (!hasDialog || !manifestNamesSetup(stub.get()))
