@@ -14,18 +14,11 @@
 set -euo pipefail
 
 scenario=$1
-root=$(cd "$(dirname "$0")/../.." && pwd)
-wine_run=$root/scripts/wine-run
-template=$E2E_WORK/template
+subject="scenario $scenario"
+# shellcheck source-path=SCRIPTDIR source=../lib/transcript.sh
+source "$(dirname "$0")/../lib/transcript.sh"
 product=${E2E_PRODUCT_CODE:-}
 product_key='Software\SetupTests\Product'
-
-# The user's language is the C library's locale, as Wine reads it.
-language() {
-  unset LC_ALL LC_MESSAGES LC_CTYPE LANGUAGE
-  export LANG=$1
-}
-language C.UTF-8
 
 make_template() {
   rm -rf "$template"
@@ -35,21 +28,10 @@ make_template() {
   WINEPREFIX=$template wineserver -w
 }
 
-# A fresh prefix: a copy of the template in which the system's libraries,
-# which nothing writes, are shared through hard links.
+# A fresh prefix of the scenario's own, with its transcript beside it.
 new_prefix() {
-  prefix=$E2E_WORK/$scenario
-  rm -rf "$prefix"
-  mkdir -p "$prefix"
-  local shared=(system32 syswow64 winsxs)
-  tar -C "$template" "${shared[@]/#/--exclude=./drive_c/windows/}" -cf - . | tar -C "$prefix" -xf -
-  for dir in "${shared[@]}"; do
-    cp -al "$template/drive_c/windows/$dir" "$prefix/drive_c/windows/"
-  done
-  export WINEPREFIX=$prefix
-  transcript=$prefix.transcript
-  : >"$transcript"
-  log=$prefix/drive_c/setup-test.log
+  rm -rf "${E2E_WORK:?}/$scenario"
+  copy_template "$E2E_WORK/$scenario" "$E2E_WORK/$scenario.transcript"
   media=$prefix/drive_c/Setup\ Media
   trap end_prefix EXIT
 }
@@ -59,31 +41,16 @@ end_prefix() {
   rm -rf "$prefix"
 }
 
-# A Unix path as Wine's Z: drive shows it.
-win() { printf 'Z:%s' "${1//\//\\}"; }
-
-setup() { win "$E2E_BIN/setup_$1.exe"; }
-
-driver() { "$wine_run" "$prefix" "$E2E_BIN/e2e_driver.exe" "$@"; }
+driver() { in_prefix "$E2E_BIN/e2e_driver.exe" "$@"; }
 
 # Runs the driver and adds what it printed to the transcript; a step that
 # could not be carried out ends the scenario.
-drive() {
-  local status=0
-  driver "$@" >>"$transcript" || status=$?
-  if [ $status -ne 0 ]; then
-    cat "$transcript"
-    echo "scenario $scenario: the driver failed (status $status)" >&2
-    exit 1
-  fi
-}
-
-note() { printf '%s\n' "$*" >>"$transcript"; }
+drive() { into_transcript "the driver" driver "$@"; }
 
 # Installs a package directly with the installer, as a product that the
 # user already has.
 preinstall() {
-  "$wine_run" "$prefix" msiexec /qn /i "$(win "$E2E_PACKAGES/$1")" || true
+  in_prefix msiexec /qn /i "$(win "$E2E_PACKAGES/$1")" || true
 }
 
 # The values with which the installer's verbose log lists these properties.
@@ -94,22 +61,9 @@ log_properties() {
   fi
   local name lines
   for name in "$@"; do
-    lines=$(grep -a "^Property(S): $name = " "$log" | sed 's/^Property(S): //' | tr -d '\r' |
-      sort -u) || true
+    lines=$(log_values "$name") || true
     note "${lines:-$name absent}"
   done
-}
-
-expect() {
-  local expected
-  expected=$(cat)
-  if [ "$(cat "$transcript")" != "$expected" ]; then
-    echo "scenario $scenario: the transcript differs from the expected one (- expected, + seen)"
-    diff -u <(printf '%s\n' "$expected") "$transcript" || true
-    exit 1
-  fi
-  cat "$transcript"
-  echo "scenario $scenario: passed"
 }
 
 # The package and the transform lying in a folder, for a setup that does not
@@ -124,27 +78,15 @@ temp_folder() {
   driver temp-folder | sed 's/^temp-folder //'
 }
 
-# The language dialog as the driver prints it, with the entries that the
-# product offers; the scenarios about its texts spell it out instead.
-dialog_window() { # TITLE PROMPT CANCEL-LABEL SELECTED
+# The question before an upgrade of an older version.
+upgrade_window() {
   cat <<EOF
-window "$1"
+window "Setup Test Product"
   button "OK"
-  button "$3"
-  combo "English" 1033, "Français" 1036, "Deutch" 1031, "Español" 1034, "Italiano" 1040; selected $4
-  text "$2"
+  button "Cancel"
+  text "This Setup will perform an upgrade of 'Setup Test Product'. Do you want to continue?"
 EOF
 }
-english_dialog() {
-  dialog_window "Choose Setup Language" \
-    "Select the language for this installation from the choices below." Cancel '"English"'
-}
-french_dialog() {
-  dialog_window "Choisissez la langue d'installation" \
-    "Choisissez la langue d'installation dans la liste ci-dessous." Annuler '"Français"'
-}
-
-upgrade_question="This Setup will perform an upgrade of 'Setup Test Product'. Do you want to continue?"
 
 case $scenario in
 make-template)
@@ -188,10 +130,7 @@ upgrade-silent-ok)
   expect <<EOF
 product 1.0.0
 run /S
-window "Setup Test Product"
-  button "OK"
-  button "Cancel"
-  text "$upgrade_question"
+$(upgrade_window)
 shown "Setup Test Product"
 temp-files setup-test.msi
 press "OK"
@@ -217,10 +156,7 @@ upgrade-cancel)
 run
 $(english_dialog)
 press "OK"
-window "Setup Test Product"
-  button "OK"
-  button "Cancel"
-  text "$upgrade_question"
+$(upgrade_window)
 shown "Setup Test Product"
 temp-files setup-test.msi
 press "Cancel"
@@ -411,7 +347,7 @@ not-embedded-french)
   wineserver -w
   drive product "$product"
   log_properties OriginalDatabase TRANSFORMS SETUPEXEDIR
-  note "media: $(find "$media" -mindepth 1 -printf '%f\n' | sort | paste -sd ' ')"
+  left_in media "$media"
   expect <<EOF
 run
 $(french_dialog)
@@ -435,7 +371,7 @@ not-embedded-english)
   drive run --cwd 'C:\Setup Media' "$(setup no_package)" /W -- window "Choose Setup Language" -- \
     press OK -- exit -- product "$product"
   log_properties OriginalDatabase TRANSFORMS SETUPEXEDIR
-  note "media: $(find "$media" -mindepth 1 -printf '%f\n' | sort | paste -sd ' ')"
+  left_in media "$media"
   expect <<EOF
 run /W
 $(english_dialog)
@@ -475,14 +411,8 @@ extraction-failure)
   log_properties ProductVersion
   expect <<EOF
 run /S
-window "Setup Test Product"
-  button "OK"
-  text "Could not create a file named: ${temp}setup|test.msi. Please make sure that file doesn't already exist and you have write permission to the directory."
-press "OK"
-window "Setup Test Product"
-  button "OK"
-  text "Could not extract files."
-press "OK"
+$(box "Setup Test Product" "Could not create a file named: ${temp}setup|test.msi. Please make sure that file doesn't already exist and you have write permission to the directory.")
+$(box "Setup Test Product" "Could not extract files.")
 exit 1603
 temp-files none
 product error 1605
@@ -539,7 +469,7 @@ startup-failures)
       "Could not get product name from the resource." \
       "Could not get version number from the resource." \
       "Could not interpret version number string."; do
-      printf 'run%s\nwindow ""\n  button "OK"\n  text "%s"\npress "OK"\nexit 1\n' "$1" "$text"
+      printf 'run%s\n%s\nexit 1\n' "$1" "$(box "" "$text")"
     done
     # The last error of a dialog template that is not there at all.
     printf 'run%s\nwindow "CreateDialog"\n  icon\n  button "OK"\n  text "Error x715"\n' "$1"
@@ -559,7 +489,7 @@ screenshot)
   new_prefix
   language fr_FR.UTF-8
   desktop=560x240
-  "$wine_run" "$prefix" explorer /desktop=setup,$desktop "$(win "$E2E_BIN/e2e_driver.exe")" \
+  in_prefix explorer /desktop=setup,$desktop "$(win "$E2E_BIN/e2e_driver.exe")" \
     run "$(setup product)" -- window "Choisissez la langue d'installation" -- exit \
     >"$transcript" 2>/dev/null &
   for _ in $(seq 120); do

@@ -13,16 +13,13 @@
 set -euo pipefail
 
 case_name=$1
-root=$(cd "$(dirname "$0")/../.." && pwd)
-wine_run=$root/scripts/wine-run
-template=$E2E_WORK/template
+subject="fault $case_name"
+# shellcheck source-path=SCRIPTDIR source=../lib/transcript.sh
+source "$(dirname "$0")/../lib/transcript.sh"
 product=$E2E_PRODUCT_CODE
-export LANG=C.UTF-8
-unset LC_ALL LC_MESSAGES LC_CTYPE LANGUAGE
 
 mounts=()
 work=$FAULT_WORK/$case_name
-prefix=$work/prefix
 
 end_case() {
   wineserver -k 2>/dev/null || true
@@ -33,49 +30,34 @@ end_case() {
   rm -rf "$work"
 }
 
-# A fresh prefix: a copy of the template in which the system's libraries are
-# shared through hard links. A case that replaces one of them must break
-# the link first (replace_system_file).
+# A fresh prefix in the case's own folder, with its transcript beside it.
 new_prefix() {
   rm -rf "$work"
-  mkdir -p "$prefix"
-  local shared=(system32 syswow64 winsxs)
-  tar -C "$template" "${shared[@]/#/--exclude=./drive_c/windows/}" -cf - . | tar -C "$prefix" -xf -
-  for dir in "${shared[@]}"; do
-    cp -al "$template/drive_c/windows/$dir" "$prefix/drive_c/windows/"
-  done
-  export WINEPREFIX=$prefix
-  transcript=$work/transcript
-  : >"$transcript"
+  copy_template "$work/prefix" "$work/transcript"
   trap end_case EXIT
 }
 
-# A Unix path as Wine's Z: drive shows it.
-win() { printf 'Z:%s' "${1//\//\\}"; }
-
-note() { printf '%s\n' "$*" >>"$transcript"; }
+quietly() { "$@" 2>/dev/null; }
 
 # Runs a Windows program of the build and adds what it printed to the
 # transcript; one that could not do its work ends the case.
-windows() {
-  local status=0
-  "$wine_run" "$prefix" "$@" >>"$transcript" 2>/dev/null || status=$?
-  if [ $status -ne 0 ]; then
-    cat "$transcript"
-    echo "fault $case_name: $(basename "$1") failed (status $status)" >&2
-    exit 1
-  fi
-}
+windows() { into_transcript "$(basename "$1")" quietly in_prefix "$@"; }
 drive() { windows "$E2E_BIN/e2e_driver.exe" "$@"; }
 tool() { windows "$FAULT_BIN/fault_tool.exe" "$@"; }
 
-setup() { win "$E2E_BIN/setup_$1.exe"; }
 fault_setup() { win "$FAULT_BIN/fault_setup_$1.exe"; }
 
 # The user's temporary folder, as the setup and the installer will see it.
 set_temp() {
-  "$wine_run" "$prefix" reg add 'HKCU\Environment' /v TEMP /d "$1" /f >/dev/null 2>&1
-  "$wine_run" "$prefix" reg add 'HKCU\Environment' /v TMP /d "$1" /f >/dev/null 2>&1
+  in_prefix reg add 'HKCU\Environment' /v TEMP /d "$1" /f >/dev/null 2>&1
+  in_prefix reg add 'HKCU\Environment' /v TMP /d "$1" /f >/dev/null 2>&1
+}
+
+# An empty temporary folder of the case's own, $temp.
+own_temp() {
+  temp=$work/temp
+  mkdir -p "$temp"
+  set_temp "$(win "$temp")"
 }
 
 # A temporary folder of the case's own, on a file system of SIZE bytes,
@@ -83,33 +65,20 @@ set_temp() {
 mount_temp() { # DIR SIZE OPTIONS
   mkdir -p "$1"
   if ! mount -t tmpfs -o "size=$2${3:+,$3}" tmpfs "$1" 2>/dev/null; then
-    echo "fault $case_name: cannot mount a file system here (needs root); skipped"
+    echo "$subject: cannot mount a file system here (needs root); skipped"
     exit 77
   fi
   mounts+=("$1")
 }
 
-# Every file in a folder, or "none".
-left_in() { # LABEL DIR
-  local files
-  files=$(cd "$2" && find . -mindepth 1 -printf '%P\n' | sort | paste -sd ' ')
-  note "$1: ${files:-none}"
-}
-
-expect() {
-  local expected
-  expected=$(cat)
-  if [ "$(cat "$transcript")" != "$expected" ]; then
-    echo "fault $case_name: the transcript differs from the expected one (- expected, + seen)"
-    diff -u <(printf '%s\n' "$expected") "$transcript" || true
-    exit 1
-  fi
-  cat "$transcript"
-  echo "fault $case_name: passed"
-}
-
 create_failure() {
   printf '%s' "Could not create a file named: $1. Please make sure that file doesn't already exist and you have write permission to the directory."
+}
+
+# The boxes of a setup run that could not create FILE, and its end.
+refused() { # SWITCHES FILE
+  printf 'run %s\n%s\n%s\nexit 1603' "$1" "$(box "Setup Test Product" "$(create_failure "$2")")" \
+    "$(box "Setup Test Product" "Could not extract files.")"
 }
 
 case $case_name in
@@ -129,17 +98,11 @@ disk-full)
   note "bytes used: $(df --output=used -B1 "$temp" | tail -1 | tr -d ' ')"
   expect <<EOF
 run /S
-window "Setup Test Product"
-  button "OK"
-  text "Could not extract files."
-press "OK"
+$(box "Setup Test Product" "Could not extract files.")
 exit 1603
 left in temp: none
 run /L1036
-window "Setup Test Product"
-  button "OK"
-  text "Could not extract files."
-press "OK"
+$(box "Setup Test Product" "Could not extract files.")
 exit 1603
 product error 1605
 left in temp: none
@@ -165,16 +128,10 @@ temp-unwritable)
   left_in "read-only" "$read_only"
   note "missing: $([ -e "$work/missing" ] && echo exists || echo absent)"
   note "a-file: $(stat -c %s "$work/a-file") bytes"
-  boxes() {
-    printf 'run /S\nwindow "Setup Test Product"\n  button "OK"\n'
-    printf '  text "%s"\n' "$(create_failure "$(win "$1")\\setup-test.msi")"
-    printf 'press "OK"\nwindow "Setup Test Product"\n  button "OK"\n'
-    printf '  text "Could not extract files."\npress "OK"\nexit 1603'
-  }
   expect <<EOF
-$(boxes "$read_only")
-$(boxes "$work/missing")
-$(boxes "$work/a-file")
+$(refused /S "$(win "$read_only")\\setup-test.msi")
+$(refused /S "$(win "$work/missing")\\setup-test.msi")
+$(refused /S "$(win "$work/a-file")\\setup-test.msi")
 product error 1605
 read-only: none
 missing: absent
@@ -188,9 +145,7 @@ file-held-open)
   # sharing it with nobody. The box names it, the extraction fails, the
   # held file keeps its content, and nothing the setup wrote is left.
   new_prefix
-  temp=$work/temp
-  mkdir -p "$temp"
-  set_temp "$(win "$temp")"
+  own_temp
   for name in setup-test.msi 1036.MST; do
     printf 'the user'\''s own %s\n' "$name" >"$temp/$name"
     tool hold "$(win "$temp/$name")" "$E2E_BIN/e2e_driver.exe" run "$(setup product)" /L1036 -- \
@@ -200,17 +155,11 @@ file-held-open)
     rm "$temp/$name"
   done
   drive product "$product"
-  held() {
-    printf 'run /L1036\nwindow "Setup Test Product"\n  button "OK"\n'
-    printf '  text "%s"\n' "$(create_failure "$(win "$temp")\\$1")"
-    printf 'press "OK"\nwindow "Setup Test Product"\n  button "OK"\n'
-    printf '  text "Could not extract files."\npress "OK"\nexit 1603'
-  }
   expect <<EOF
-$(held setup-test.msi)
+$(refused /L1036 "$(win "$temp")\\setup-test.msi")
 left in temp: setup-test.msi
 content: the user's own setup-test.msi
-$(held 1036.MST)
+$(refused /L1036 "$(win "$temp")\\1036.MST")
 left in temp: 1036.MST
 content: the user's own 1036.MST
 product error 1605
@@ -252,18 +201,12 @@ long-temp-path)
   expect <<EOF
 temp folder of 246 characters
 run /S
-window "Setup Test Product"
-  button "OK"
-  text "Could not extract files."
-press "OK"
+$(box "Setup Test Product" "Could not extract files.")
 exit 1603
 left in temp: none
 temp folder of 300 characters
 run /S
-window "Setup Test Product"
-  button "OK"
-  text "Could not extract files."
-press "OK"
+$(box "Setup Test Product" "Could not extract files.")
 exit 1603
 left in temp: none
 temp folder of 245 characters
@@ -280,13 +223,11 @@ installer-killed)
   # removes the package and the transform it wrote and ends with the killed
   # installer's exit code, whole.
   new_prefix
-  temp=$work/temp
-  mkdir -p "$temp"
-  set_temp "$(win "$temp")"
+  own_temp
   system=$prefix/drive_c/windows/syswow64
   rm "$system/msiexec.exe"
   cp "$FAULT_BIN/slow_msiexec.exe" "$system/msiexec.exe"
-  "$wine_run" "$prefix" "$E2E_BIN/e2e_driver.exe" run --cwd 'C:\' "$(setup product)" /S /L1036 -- \
+  in_prefix "$E2E_BIN/e2e_driver.exe" run --cwd 'C:\' "$(setup product)" /S /L1036 -- \
     exit -- product "$product" >"$work/driver" 2>/dev/null &
   driver_pid=$!
   tool await msiexec.exe
@@ -326,9 +267,7 @@ two-at-once)
   # one installs, nothing is left in the temporary folder; at the end the
   # product is installed at its version.
   new_prefix
-  temp=$work/temp
-  mkdir -p "$temp"
-  set_temp "$(win "$temp")"
+  own_temp
   verdict=passed
   box_lines=("box \"Setup Test Product\" \"$(create_failure "$(win "$temp")\\setup-test.msi")\""
     'box "Setup Test Product" "Could not extract files."')
@@ -352,7 +291,7 @@ two-at-once)
   drive product "$product"
   grep -qx "product 1.0.1" <(tail -1 "$transcript") || verdict=failed
   cat "$transcript"
-  echo "fault $case_name: $verdict"
+  echo "$subject: $verdict"
   [ $verdict = passed ]
   ;;
 
@@ -387,18 +326,14 @@ planted-files)
   # the planted one, and the planted msiexec.exe leaves its marker when run.
   cp "$FAULT_BIN/fault_tool.exe" "$media/probe.exe"
   windows 'C:\Media\probe.exe' load msi.dll
-  "$wine_run" "$prefix" 'C:\Work\msiexec.exe' >/dev/null 2>&1
+  in_prefix 'C:\Work\msiexec.exe' >/dev/null 2>&1
   markers
   expect <<EOF
 run /S
 exit 0
 product 1.0.1
 run
-window "Choose Setup Language"
-  button "OK"
-  button "Cancel"
-  combo "English" 1033, "Français" 1036, "Deutch" 1031, "Español" 1034, "Italiano" 1040; selected "English"
-  text "Select the language for this installation from the choices below."
+$(english_dialog)
 press "OK"
 exit 0
 product 1.0.1
@@ -414,9 +349,7 @@ corrupt-package)
   # exit code (Wine's msiexec ends with 1627 for both, where Windows gives
   # 1620); the written package is gone and nothing is installed.
   new_prefix
-  temp=$work/temp
-  mkdir -p "$temp"
-  set_temp "$(win "$temp")"
+  own_temp
   for variant in truncated_package text_package; do
     drive run "$(fault_setup $variant)" /S -- exit
     left_in "left in temp" "$temp"
@@ -440,13 +373,10 @@ corrupt-transform)
   # with 1624, which the setup would pass on the same way); both written
   # files are gone.
   new_prefix
-  temp=$work/temp
-  mkdir -p "$temp"
-  set_temp "$(win "$temp")"
+  own_temp
   drive run "$(fault_setup truncated_transform)" /S /L1036 -- exit -- product "$product"
   left_in "left in temp" "$temp"
-  grep -a "^Property(S): TRANSFORMS = " "$prefix/drive_c/setup-test.log" | tr -d '\r' |
-    sed "s/^Property(S): //;s/$(win "$temp" | sed 's/\\/\\\\/g')/TEMP/" | sort -u >>"$transcript"
+  log_values TRANSFORMS | sed "s/$(win "$temp" | sed 's/\\/\\\\/g')/TEMP/" | sort -u >>"$transcript"
   expect <<EOF
 run /S /L1036
 exit 0
