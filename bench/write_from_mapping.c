@@ -27,7 +27,7 @@ int main(int argc, char** argv) {
     clock_gettime(CLOCK_MONOTONIC, &end);
     if (written != status.st_size)
         return 1;
-    printf("%lld\n", (long long)(end.tv_sec - start.tv_sec) * 1000000000LL +
-                         (end.tv_nsec - start.tv_nsec));
+    printf("%lld\n",
+           (long long)(end.tv_sec - start.tv_sec) * 1000000000LL + (end.tv_nsec - start.tv_nsec));
     return 0;
 }
