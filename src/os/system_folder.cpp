@@ -1,9 +1,5 @@
 #include "os/system_folder.h"
 
-#include <windows.h>
-
-#include <cstring>
-
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
@@ -22,19 +18,23 @@ Text systemFilePath(const char* fileName) {
     return path.append(fileName);
 }
 
+HMODULE loadSystemLibrary(const char* fileName) {
+    HMODULE module = LoadLibraryExA(fileName, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (module)
+        return module;
+    // Systems without the search flags refuse it as an invalid parameter.
+    Text path = systemFilePath(fileName);
+    return path.empty() ? nullptr
+                        : LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 void restrictDllSearchToSystemFolder() {
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (!kernel)
-        return;
     // Looked up by name: systems before Windows 8 without the update lack it.
-    FARPROC address = GetProcAddress(kernel, "SetDefaultDllDirectories");
-    if (!address)
-        return;
-    SetDefaultDllDirectoriesFunction setDefaultDllDirectories;
-    static_assert(sizeof(address) == sizeof(setDefaultDllDirectories), "function pointer size");
-    std::memcpy(&setDefaultDllDirectories, &address, sizeof(address));
-    setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    auto setDefaultDllDirectories = libraryFunction<SetDefaultDllDirectoriesFunction>(
+        GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    if (setDefaultDllDirectories)
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 Text currentDirectory() {

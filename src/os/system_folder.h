@@ -1,4 +1,7 @@
 #pragma once
+#include <windows.h>
+
+#include <cstring>
 
 #include "startup/text.h"
 
@@ -7,6 +10,20 @@
 // are taken from there by full path, never by the search order, which
 // starts in the folder of the setup program (usually Downloads).
 Text systemFilePath(const char* fileName);
+
+// Loads a library of the system folder, never one found by the search order;
+// nullptr when it cannot be loaded.
+HMODULE loadSystemLibrary(const char* fileName);
+
+// The address of `name` in `module` as a function of type Function, or
+// nullptr when the module lacks it.
+template <typename Function> Function libraryFunction(HMODULE module, const char* name) {
+    FARPROC address = module ? GetProcAddress(module, name) : nullptr;
+    Function function;
+    static_assert(sizeof(address) == sizeof(function), "function pointer size");
+    std::memcpy(&function, &address, sizeof(address));
+    return function;
+}
 
 // Restricts the DLL search of the process to the system folder where the
 // system supports it.

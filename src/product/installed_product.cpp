@@ -2,13 +2,7 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 #include "os/system_folder.h"
-
-#ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
-#define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
-#endif
 
 namespace {
 typedef UINT(WINAPI* MsiGetProductInfoFunction)(const char*, const char*, char*, DWORD*);
@@ -18,21 +12,11 @@ typedef UINT(WINAPI* MsiGetProductInfoFunction)(const char*, const char*, char*,
 MsiGetProductInfoFunction bindMsiGetProductInfo() {
     static MsiGetProductInfoFunction function = nullptr;
     static bool tried = false;
-    if (tried)
-        return function;
-    tried = true;
-    HMODULE msi = LoadLibraryExA("msi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-    if (!msi) {
-        // Systems without the search flags refuse it as an invalid parameter.
-        Text path = systemFilePath("msi.dll");
-        if (!path.empty())
-            msi = LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    if (!tried) {
+        tried = true;
+        function = libraryFunction<MsiGetProductInfoFunction>(loadSystemLibrary("msi.dll"),
+                                                              "MsiGetProductInfoA");
     }
-    if (!msi)
-        return nullptr;
-    FARPROC address = GetProcAddress(msi, "MsiGetProductInfoA");
-    static_assert(sizeof(address) == sizeof(function), "function pointer size");
-    std::memcpy(&function, &address, sizeof(address));
     return function;
 }
 } // namespace
