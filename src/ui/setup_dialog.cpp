@@ -25,8 +25,15 @@ void postClose(HWND dialog, int code) {
     PostMessageA(dialog, WM_CLOSE, 0, 0);
 }
 
-void showMessage(HWND dialog, const Text& text, const Text& caption, UINT type) {
-    MessageBoxA(dialog, text.c_str(), caption.c_str(), type);
+int showMessage(HWND dialog, const Text& text, const Text& caption, UINT type) {
+    return MessageBoxA(dialog, text.c_str(), caption.c_str(), type);
+}
+
+// The upgrade question or the later-version refusal, whole, with the
+// product name in it; gives the user's answer.
+int showProductMessage(HWND dialog, MessageRow row, UINT type) {
+    Text text = formatWithProductName(localizedText(row).c_str(), setupState.productName);
+    return showMessage(dialog, text, setupState.productName, type);
 }
 
 void initialize(HWND dialog) {
@@ -122,18 +129,12 @@ void confirm(HWND dialog) {
     if (check == QueryFailed)
         return endUndecided(dialog);
     if (check == LaterInstalled) {
-        showMessage(dialog,
-                    formatWithProductName(localizedText(laterVersionRefusal).c_str(),
-                                          setupState.productName),
-                    setupState.productName, MB_OK);
+        showProductMessage(dialog, laterVersionRefusal, MB_OK);
         return postClose(dialog, 0);
     }
     if (check == Upgrade) {
         ShowWindow(dialog, SW_HIDE);
-        Text question =
-            formatWithProductName(localizedText(upgradeQuestion).c_str(), setupState.productName);
-        if (MessageBoxA(dialog, question.c_str(), setupState.productName.c_str(), MB_OKCANCEL) !=
-            IDOK)
+        if (showProductMessage(dialog, upgradeQuestion, MB_OKCANCEL) != IDOK)
             return postClose(dialog, 0);
     }
 
