@@ -65,16 +65,16 @@ void OSEvent::close() {
 
 WaitResult MultiWaitEvent::wait(HANDLE other, DWORD milliseconds) {
     if (!handle)
-        return NoEvent;
+        return WaitResult::NoEvent;
     HANDLE handles[2] = {handle, other};
     switch (WaitForMultipleObjects(2, handles, FALSE, milliseconds)) {
     case WAIT_OBJECT_0:
-        return EventSignalled;
+        return WaitResult::EventSignalled;
     case WAIT_OBJECT_0 + 1:
-        return HandleSignalled;
+        return WaitResult::HandleSignalled;
     case WAIT_TIMEOUT:
-        return Timeout;
+        return WaitResult::Timeout;
     default:
-        return WaitFailed;
+        return WaitResult::WaitFailed;
     }
 }

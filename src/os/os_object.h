@@ -55,7 +55,7 @@ class OSEvent : public OSObject {
     SECURITY_ATTRIBUTES securityAttributes = {};
 };
 
-enum WaitResult : int32_t {
+enum class WaitResult : int32_t {
     EventSignalled = 0,
     HandleSignalled = 1,
     Timeout = -1,

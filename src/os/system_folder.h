@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "startup/text.h"
+#include "base/text.h"
 
 // The full path of `fileName` in the Windows system folder, or the empty
 // text when the folder cannot be read. Programs and libraries of the system

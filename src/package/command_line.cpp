@@ -14,7 +14,7 @@ Text installerCommandLine(const InstallerCommandInput& input) {
     if (!input.transformPath.empty())
         appendQuoted(line.append(" TRANSFORMS="), input.transformPath);
     appendQuoted(line.append(" SETUPEXEDIR="), input.currentDirectory);
-    if (input.check == Upgrade)
+    if (input.check == InstallCheck::Upgrade)
         line.append(" REINSTALL=ALL REINSTALLMODE=vomus");
     if (!input.logPath.empty())
         appendQuoted(line.append(" /l*vx "), input.logPath);

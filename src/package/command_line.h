@@ -1,7 +1,7 @@
 #pragma once
 
 #include "product/version.h"
-#include "startup/text.h"
+#include "base/text.h"
 
 struct InstallerCommandInput {
     Text packagePath;

@@ -2,7 +2,8 @@
 
 #include <windows.h>
 
-#include "package/resource_view.h"
+#include "os/handle.h"
+#include "os/resource_view.h"
 #include "startup/setup_state.h"
 
 namespace {
@@ -13,11 +14,11 @@ namespace {
 // writes the same path, can then neither replace nor delete it under the
 // installer that reads it, and gets the box about the file instead.
 struct WrittenFile {
-    bool written;
-    HANDLE held;
+    bool written = false;
+    OSHandle held;
 };
-WrittenFile package = {false, INVALID_HANDLE_VALUE};
-WrittenFile transform = {false, INVALID_HANDLE_VALUE};
+WrittenFile package;
+WrittenFile transform;
 
 Text decimalText(const char* format, int value) {
     char digits[16];
@@ -33,9 +34,7 @@ void showCreateFailure(const Text& path) {
 }
 
 void deleteWritten(WrittenFile& file, const Text& path) {
-    if (file.held != INVALID_HANDLE_VALUE)
-        CloseHandle(file.held);
-    file.held = INVALID_HANDLE_VALUE;
+    file.held.close();
     if (file.written && !path.empty())
         DeleteFileA(path.c_str());
     file.written = false;
@@ -43,10 +42,10 @@ void deleteWritten(WrittenFile& file, const Text& path) {
 
 // Writes the resource as writeResourceToTempFolder does and then opens the
 // file again for reading, shared for reading only: `held` gets that handle,
-// or INVALID_HANDLE_VALUE when the file could not be opened again (another
-// setup got in between; the file is then used unheld).
-bool writeAndHold(const char* resourceName, Text& fileName, HANDLE& held) {
-    held = INVALID_HANDLE_VALUE;
+// or stays empty when the file could not be opened again (another setup got
+// in between; the file is then used unheld).
+bool writeAndHold(const char* resourceName, Text& fileName, OSHandle& held) {
+    held.close();
     ResourceView view;
     if (!loadResourceBytes(resourceName, view))
         return false;
@@ -60,22 +59,23 @@ bool writeAndHold(const char* resourceName, Text& fileName, HANDLE& held) {
     Text path(folder, folderLength);
     path.append(fileName);
 
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    OSHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isOpen()) {
         showCreateFailure(path);
         return false;
     }
     // One write straight from the resource view: the package is never copied.
     DWORD written = 0;
-    BOOL ok = WriteFile(file, view.data, view.size, &written, nullptr) && written == view.size;
-    ok = CloseHandle(file) && ok;
+    bool ok =
+        WriteFile(file.get(), view.data, view.size, &written, nullptr) && written == view.size;
+    ok = file.close() && ok;
     if (!ok) {
         DeleteFileA(path.c_str());
         return false;
     }
-    held = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    held.attach(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
     fileName = path;
     return true;
 }
@@ -90,12 +90,8 @@ Text transformFileName(int lcid) {
 }
 
 bool writeResourceToTempFolder(const char* resourceName, Text& fileName) {
-    HANDLE held;
-    if (!writeAndHold(resourceName, fileName, held))
-        return false;
-    if (held != INVALID_HANDLE_VALUE)
-        CloseHandle(held);
-    return true;
+    OSHandle held;
+    return writeAndHold(resourceName, fileName, held);
 }
 
 bool extractPackageFiles() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/text.h"
+#include "base/text.h"
 
 // The name of the transform resource of a language: "LANG" and the lcid.
 Text transformResourceName(int lcid);

@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "product/version.h"
-#include "startup/text.h"
+#include "base/text.h"
 
 // Starts msiexec.exe of the system folder on the package. On success
 // `processHandle` holds the installer's process handle, which the caller

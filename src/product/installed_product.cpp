@@ -25,7 +25,7 @@ InstallCheck checkInstalledProduct(const char* productCode, uint32_t versionMS,
                                    uint32_t versionLS) {
     MsiGetProductInfoFunction msiGetProductInfo = bindMsiGetProductInfo();
     if (!msiGetProductInfo)
-        return QueryFailed;
+        return InstallCheck::QueryFailed;
     char version[36] = {};
     DWORD length = sizeof(version);
     UINT result = msiGetProductInfo(productCode, "VersionString", version, &length);

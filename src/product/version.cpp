@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "product/decimal.h"
+#include "base/decimal.h"
 
 TextSplit splitAtFirst(const Text& text, char separator) {
     TextSplit split;
@@ -51,21 +51,21 @@ bool parseVersion(Text versionText, uint32_t& versionMS, uint32_t& versionLS) {
 InstallCheck classifyInstalledVersion(uint32_t packageMS, uint32_t packageLS, uint32_t installedMS,
                                       uint32_t installedLS) {
     if (installedMS == packageMS && (installedLS >> 16) == (packageLS >> 16))
-        return Proceed;
+        return InstallCheck::Proceed;
     if (packageMS > installedMS)
-        return Upgrade;
+        return InstallCheck::Upgrade;
     if (packageMS == installedMS && packageLS > installedLS)
-        return Upgrade;
-    return LaterInstalled;
+        return InstallCheck::Upgrade;
+    return InstallCheck::LaterInstalled;
 }
 
 InstallCheck classifyQueryResult(uint32_t queryResult, const char* installedVersion,
                                  uint32_t packageMS, uint32_t packageLS) {
     const uint32_t success = 0, unknownProduct = 1605, unknownProperty = 1608;
     if (queryResult == unknownProduct || queryResult == unknownProperty)
-        return Proceed;
+        return InstallCheck::Proceed;
     if (queryResult != success)
-        return QueryFailed;
+        return InstallCheck::QueryFailed;
     uint32_t installedMS = 0, installedLS = 0;
     parseVersion(Text(installedVersion), installedMS, installedLS);
     return classifyInstalledVersion(packageMS, packageLS, installedMS, installedLS);

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "startup/text.h"
+#include "base/text.h"
 
 struct TextSplit {
     Text head;
@@ -18,7 +18,7 @@ TextSplit splitAtFirst(const Text& text, char separator);
 bool parseVersion(Text versionText, uint32_t& versionMS, uint32_t& versionLS);
 
 // Outcome of the installed-product check.
-enum InstallCheck : int32_t {
+enum class InstallCheck : int32_t {
     Proceed = 0,
     Upgrade = 1,
     LaterInstalled = 2,

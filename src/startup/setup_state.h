@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "startup/text.h"
+#include "base/text.h"
 
 // The one program-wide record of the setup. Every module reads and writes
 // its fields directly; all of it is changed on the main thread only.

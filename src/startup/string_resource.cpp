@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "package/resource_view.h"
-#include "startup/wide_text.h"
+#include "os/resource_view.h"
+#include "base/wide_text.h"
 
 bool readStringResource(const char* name, Text& field) {
     ResourceView view;

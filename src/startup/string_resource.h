@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/text.h"
+#include "base/text.h"
 
 // Reads the UTF-16 text resource `name` (RT_RCDATA, language 1033) into
 // `field` in the ANSI code page. Returns false, and leaves the field alone,

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "product/decimal.h"
+#include "base/decimal.h"
 #include "startup/setup_state.h"
 #include "ui/languages.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "startup/list.h"
-#include "startup/text.h"
+#include "base/list.h"
+#include "base/text.h"
 
 // Cuts the command line into switch tokens: each runs from a '/' up to the
 // next '/' or the end, with trailing blanks (code 32 only) removed.

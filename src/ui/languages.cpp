@@ -62,5 +62,5 @@ bool selectLanguage(int32_t lcid) {
 }
 
 Text localizedText(MessageRow row) {
-    return Text(MessageTable[row][setupState.languageIndex]);
+    return Text(MessageTable[static_cast<int>(row)][setupState.languageIndex]);
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "startup/text.h"
+#include "base/text.h"
 
 struct LanguageRow {
     Text name;    // display name, code page 1252
@@ -13,15 +13,15 @@ constexpr int languageCount = 7;
 // The built-in languages; a row's index is the languageIndex that selects it.
 extern const LanguageRow LanguageTable[languageCount];
 
-enum MessageRow {
+enum class MessageRow {
     dialogCaption,
     dialogPrompt,
     okLabel,
     cancelLabel,
     upgradeQuestion,
     laterVersionRefusal,
-    messageRowCount
 };
+constexpr int messageRowCount = 6;
 
 // One column per LanguageTable row; all texts are code page 1252.
 extern const char* const MessageTable[messageRowCount][languageCount];

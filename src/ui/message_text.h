@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/text.h"
+#include "base/text.h"
 
 // Puts `productName` in place of the one "%s" of a message text; "%%" gives
 // one '%'. The result is never cut, and a '%' in the name stays as it is.

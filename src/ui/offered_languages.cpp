@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "product/decimal.h"
+#include "base/decimal.h"
 #include "product/version.h"
 
 void parseOfferedLanguages(const Text& languages, List<LanguageRow>& offered) {

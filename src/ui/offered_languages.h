@@ -1,6 +1,6 @@
 #pragma once
 
-#include "startup/list.h"
+#include "base/list.h"
 #include "ui/languages.h"
 
 // The languages named by a LANGUAGES text ("1033;1036;..."), in its order,

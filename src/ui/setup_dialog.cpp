@@ -1,12 +1,14 @@
 #include "ui/setup_dialog.h"
 
+#include "os/handle.h"
+#include "os/resource_view.h"
 #include "os/system_folder.h"
 #include "os/wait_thread.h"
 #include "package/extract.h"
 #include "package/launch.h"
-#include "package/resource_view.h"
 #include "product/installed_product.h"
 #include "startup/setup_state.h"
+#include "ui/confirm_plan.h"
 #include "ui/dialog_ids.h"
 #include "ui/message_text.h"
 #include "ui/offered_languages.h"
@@ -16,13 +18,17 @@ namespace {
 // from it, so a second OK never prefixes a path twice.
 Text packageFileName;
 // Owned by the OK handling; the watch only borrows it.
-HANDLE processHandle = INVALID_HANDLE_VALUE;
+OSHandle installerProcess;
 bool waitingForInstaller = false;
 int exitCode = 0;
 
 void postClose(HWND dialog, int code) {
     exitCode = code;
     PostMessageA(dialog, WM_CLOSE, 0, 0);
+}
+
+void endSetup(HWND dialog, SetupEnd end) {
+    postClose(dialog, setupExitCode(end, 0));
 }
 
 int showMessage(HWND dialog, const Text& text, const Text& caption, UINT type) {
@@ -42,10 +48,10 @@ void initialize(HWND dialog) {
     if (!setupState.languageFixed)
         selectLanguage(static_cast<int32_t>(static_cast<uint32_t>(GetUserDefaultUILanguage())));
 
-    SetWindowTextA(dialog, localizedText(dialogCaption).c_str());
-    SetDlgItemTextA(dialog, IDC_PROMPT, localizedText(dialogPrompt).c_str());
-    SetDlgItemTextA(dialog, IDOK, localizedText(okLabel).c_str());
-    SetDlgItemTextA(dialog, IDCANCEL, localizedText(cancelLabel).c_str());
+    SetWindowTextA(dialog, localizedText(MessageRow::dialogCaption).c_str());
+    SetDlgItemTextA(dialog, IDC_PROMPT, localizedText(MessageRow::dialogPrompt).c_str());
+    SetDlgItemTextA(dialog, IDOK, localizedText(MessageRow::okLabel).c_str());
+    SetDlgItemTextA(dialog, IDCANCEL, localizedText(MessageRow::cancelLabel).c_str());
 
     HWND combo = GetDlgItem(dialog, IDC_LANGUAGE);
     for (size_t i = 0; i < offered.size(); ++i) {
@@ -57,7 +63,7 @@ void initialize(HWND dialog) {
 
     if (offered.empty()) {
         showMessage(dialog, "Language error in the resource.", "", MB_OK);
-        postClose(dialog, installFailureExitCode);
+        endSetup(dialog, SetupEnd::languageError);
     } else if (setupState.languageFixed) {
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     } else {
@@ -76,22 +82,23 @@ void prefixWithCurrentDirectory(Text& path, const Text& directory) {
 // again; a hidden one has nobody to ask and ends the setup as failed.
 void endUndecided(HWND dialog) {
     if (!IsWindowVisible(dialog))
-        postClose(dialog, installFailureExitCode);
+        endSetup(dialog, SetupEnd::undecided);
 }
 
 void startWatching(HWND dialog) {
     waitingForInstaller = true;
     installerWatch.notifyWindow = dialog;
-    bool watching = installerWatch.start(processHandle);
+    bool watching = installerWatch.start(installerProcess.get());
     ShowWindow(dialog, SW_HIDE);
     if (!watching) {
         // Without the watch thread the main thread waits itself, so the
         // files are still deleted only after the installer has ended.
-        WaitForSingleObject(processHandle, INFINITE);
+        WaitForSingleObject(installerProcess.get(), INFINITE);
         PostMessageA(dialog, WM_CLOSE, 0, 0);
     }
 }
 
+// Gathers what the OK command needs to know, then carries out its plan.
 void confirm(HWND dialog) {
     // A repeated OK starts afresh: it removes what the last one wrote.
     deleteExtractedFiles();
@@ -101,60 +108,65 @@ void confirm(HWND dialog) {
     LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
     int32_t chosen = static_cast<int32_t>(SendMessageA(combo, CB_GETITEMDATA, index, 0));
     selectLanguage(chosen);
-
-    if (chosen == 1033)
-        setupState.transformPath.clear();
-    else
-        setupState.transformPath = transformFileName(setupState.languageId);
-
     setupState.packageEmbedded = resourceExists("PACKAGEFILE");
-    if (setupState.packageEmbedded) {
-        setupState.waitForInstaller = true;
-        if (!extractPackageFiles()) {
-            showMessage(dialog, "Could not extract files.", setupState.productName, MB_OK);
-            postClose(dialog, installFailureExitCode);
-            return;
-        }
-    } else if (chosen != 1033) {
+
+    ConfirmFacts facts;
+    facts.chosenLanguage = chosen;
+    facts.selectedLanguage = setupState.languageId;
+    facts.packageEmbedded = setupState.packageEmbedded;
+    facts.packageNamed = !packageFileName.empty();
+    facts.productCodeKnown = !setupState.productCode.empty();
+    facts.check = facts.productCodeKnown
+                      ? checkInstalledProduct(setupState.productCode.c_str(), setupState.versionMS,
+                                              setupState.versionLS)
+                      : InstallCheck::QueryFailed;
+    facts.waitSwitch = setupState.waitForInstaller;
+    const ConfirmPlan plan = planConfirm(facts);
+
+    setupState.waitForInstaller = plan.wait;
+    if (plan.transformLanguage)
+        setupState.transformPath = transformFileName(plan.transformLanguage);
+    else
+        setupState.transformPath.clear();
+    if (plan.writeFiles && !extractPackageFiles()) {
+        showMessage(dialog, "Could not extract files.", setupState.productName, MB_OK);
+        return endSetup(dialog, SetupEnd::extractionFailed);
+    }
+    if (plan.besideSetup) {
         Text directory = currentDirectory();
         prefixWithCurrentDirectory(setupState.packagePath, directory);
         prefixWithCurrentDirectory(setupState.transformPath, directory);
     }
 
-    if (setupState.packagePath.empty() || setupState.productCode.empty())
+    if (plan.undecided)
         return endUndecided(dialog);
-
-    InstallCheck check = checkInstalledProduct(setupState.productCode.c_str(), setupState.versionMS,
-                                               setupState.versionLS);
-    if (check == QueryFailed)
-        return endUndecided(dialog);
-    if (check == LaterInstalled) {
-        showProductMessage(dialog, laterVersionRefusal, MB_OK);
-        return postClose(dialog, 0);
+    if (plan.question == ConfirmQuestion::laterVersionRefusal) {
+        showProductMessage(dialog, MessageRow::laterVersionRefusal, MB_OK);
+        return endSetup(dialog, SetupEnd::laterVersionInstalled);
     }
-    if (check == Upgrade) {
+    if (plan.question == ConfirmQuestion::upgradeQuestion) {
         ShowWindow(dialog, SW_HIDE);
-        if (showProductMessage(dialog, upgradeQuestion, MB_OKCANCEL) != IDOK)
-            return postClose(dialog, 0);
+        if (showProductMessage(dialog, MessageRow::upgradeQuestion, MB_OKCANCEL) != IDOK)
+            return endSetup(dialog, SetupEnd::upgradeDeclined);
     }
 
-    processHandle = INVALID_HANDLE_VALUE;
-    launchInstaller(setupState.packagePath, setupState.transformPath, check, processHandle);
-    if (processHandle == INVALID_HANDLE_VALUE)
-        return postClose(dialog, installFailureExitCode);
-    if (setupState.waitForInstaller)
+    HANDLE started = INVALID_HANDLE_VALUE;
+    launchInstaller(setupState.packagePath, setupState.transformPath, facts.check, started);
+    installerProcess.attach(started);
+    if (!installerProcess.isOpen())
+        return endSetup(dialog, SetupEnd::launchFailed);
+    if (plan.wait)
         return startWatching(dialog);
-    postClose(dialog, 0);
+    endSetup(dialog, plan.endWithoutWait);
 }
 
 void closeDialog(HWND dialog) {
-    if (processHandle != INVALID_HANDLE_VALUE) {
+    if (installerProcess.isOpen()) {
         // The setup waited: the installer's own result is the setup's result.
         DWORD installerExit = 0;
-        if (waitingForInstaller && GetExitCodeProcess(processHandle, &installerExit))
-            exitCode = static_cast<int>(installerExit);
-        CloseHandle(processHandle);
-        processHandle = INVALID_HANDLE_VALUE;
+        if (waitingForInstaller && GetExitCodeProcess(installerProcess.get(), &installerExit))
+            exitCode = setupExitCode(SetupEnd::installerEnded, installerExit);
+        installerProcess.close();
     }
     deleteExtractedFiles();
     DestroyWindow(dialog);
@@ -173,7 +185,7 @@ INT_PTR CALLBACK setupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             return TRUE;
         }
         if (wParam == IDCANCEL) {
-            postClose(dialog, 0);
+            endSetup(dialog, SetupEnd::cancelled);
             return TRUE;
         }
         return FALSE;

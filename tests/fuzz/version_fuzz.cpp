@@ -29,18 +29,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(ms == 0x12345678 && ls == 0x9ABCDEF0);
 
     InstallCheck check = classifyQueryResult(code, installed.c_str(), ms, ls);
-    FUZZ_CHECK(check >= Proceed && check <= QueryFailed);
-    FUZZ_CHECK((code == 1605 || code == 1608) == (code != 0 && check == Proceed));
-    FUZZ_CHECK((code != 0 && code != 1605 && code != 1608) == (check == QueryFailed));
+    FUZZ_CHECK(check >= InstallCheck::Proceed && check <= InstallCheck::QueryFailed);
+    FUZZ_CHECK((code == 1605 || code == 1608) == (code != 0 && check == InstallCheck::Proceed));
+    FUZZ_CHECK((code != 0 && code != 1605 && code != 1608) == (check == InstallCheck::QueryFailed));
     if (code == 0) {
         // Comparing the other way round swaps an upgrade and a later version.
         uint32_t installedMS = 0, installedLS = 0;
         parseVersion(Text(installed.c_str()), installedMS, installedLS);
         InstallCheck reverse = classifyInstalledVersion(installedMS, installedLS, ms, ls);
         FUZZ_CHECK(check == classifyInstalledVersion(ms, ls, installedMS, installedLS));
-        FUZZ_CHECK((check == Proceed) == (reverse == Proceed));
-        FUZZ_CHECK((check == Upgrade) == (reverse == LaterInstalled));
-        FUZZ_CHECK(check != Proceed || installedMS == ms);
+        FUZZ_CHECK((check == InstallCheck::Proceed) == (reverse == InstallCheck::Proceed));
+        FUZZ_CHECK((check == InstallCheck::Upgrade) == (reverse == InstallCheck::LaterInstalled));
+        FUZZ_CHECK(check != InstallCheck::Proceed || installedMS == ms);
     }
     return 0;
 }

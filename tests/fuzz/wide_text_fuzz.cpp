@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "fuzz_check.h"
-#include "startup/text.h"
-#include "startup/wide_text.h"
+#include "base/text.h"
+#include "base/wide_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     size_t units = wideTextLength(data, size);

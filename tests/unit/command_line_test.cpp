@@ -5,7 +5,8 @@
 
 namespace {
 InstallerCommandInput englishFirstInstall() {
-    InstallerCommandInput input{"C:\\Temp\\Example.msi", "", Proceed, false, "", "D:\\Setup"};
+    InstallerCommandInput input{
+        "C:\\Temp\\Example.msi", "", InstallCheck::Proceed, false, "", "D:\\Setup"};
     return input;
 }
 } // namespace
@@ -19,7 +20,7 @@ TEST(InstallerCommandLine, SilentFrenchUpgradeWithLog) {
     InstallerCommandInput input = englishFirstInstall();
     input.transformPath = "C:\\Temp\\1036.MST";
     input.silent = true;
-    input.check = Upgrade;
+    input.check = InstallCheck::Upgrade;
     input.logPath = "C:\\Temp\\Example.log";
     EXPECT_EQ(installerCommandLine(input),
               "msiexec.exe /qn /i \"C:\\Temp\\Example.msi\" TRANSFORMS=\"C:\\Temp\\1036.MST\" "
@@ -39,7 +40,7 @@ TEST(InstallerCommandLine, EachOptionalPieceStandsAlone) {
                                            "TRANSFORMS=\"1036.MST\" SETUPEXEDIR=\"D:\\Setup\"");
 
     input = englishFirstInstall();
-    input.check = Upgrade;
+    input.check = InstallCheck::Upgrade;
     EXPECT_EQ(installerCommandLine(input), "msiexec.exe /i \"C:\\Temp\\Example.msi\" "
                                            "SETUPEXEDIR=\"D:\\Setup\" REINSTALL=ALL "
                                            "REINSTALLMODE=vomus");
@@ -51,7 +52,7 @@ TEST(InstallerCommandLine, EachOptionalPieceStandsAlone) {
 }
 
 TEST(InstallerCommandLine, PathsAreQuotedAsTheyAre) {
-    InstallerCommandInput input{"My Product.msi", "", Proceed, false, "", "C:\\"};
+    InstallerCommandInput input{"My Product.msi", "", InstallCheck::Proceed, false, "", "C:\\"};
     EXPECT_EQ(installerCommandLine(input),
               "msiexec.exe /i \"My Product.msi\" SETUPEXEDIR=\"C:\\\"");
 

@@ -84,11 +84,12 @@ TEST(LanguageTables, OnlyTheAccentedLettersLieAbove127) {
         EXPECT_EQ(bytesAbove127(LanguageTable[column].name.c_str()), nameBytes[column]);
         for (int row = 0; row < messageRowCount; ++row) {
             Bytes expected = none;
-            if (column == 2 && row == dialogCaption)
+            if (column == 2 && row == static_cast<int>(MessageRow::dialogCaption))
                 expected = {0xE4}; // Wählen
-            if (column == 2 && row == dialogPrompt)
+            if (column == 2 && row == static_cast<int>(MessageRow::dialogPrompt))
                 expected = {0xE4, 0xFC}; // Wählen ... aufgeführten
-            if (column == 3 && (row == dialogCaption || row == dialogPrompt))
+            if (column == 3 && (row == static_cast<int>(MessageRow::dialogCaption) ||
+                                row == static_cast<int>(MessageRow::dialogPrompt)))
                 expected = {0xF3}; // instalación
             EXPECT_EQ(bytesAbove127(MessageTable[row][column]), expected) << "row " << row;
         }
@@ -117,21 +118,22 @@ TEST_F(Languages, UnknownLcidsSelectNothing) {
 TEST_F(Languages, TextsComeFromTheSelectedColumn) {
     ASSERT_TRUE(selectLanguage(1043));
     EXPECT_EQ(setupState.languageIndex, 5);
-    EXPECT_EQ(localizedText(dialogCaption), caption);
-    EXPECT_EQ(localizedText(dialogPrompt), prompt);
-    EXPECT_EQ(localizedText(okLabel), "OK");
-    EXPECT_EQ(localizedText(cancelLabel), "Afbreken");
+    EXPECT_EQ(localizedText(MessageRow::dialogCaption), caption);
+    EXPECT_EQ(localizedText(MessageRow::dialogPrompt), prompt);
+    EXPECT_EQ(localizedText(MessageRow::okLabel), "OK");
+    EXPECT_EQ(localizedText(MessageRow::cancelLabel), "Afbreken");
     ASSERT_TRUE(selectLanguage(1046));
-    EXPECT_EQ(localizedText(cancelLabel), "Cancelar");
+    EXPECT_EQ(localizedText(MessageRow::cancelLabel), "Cancelar");
     ASSERT_TRUE(selectLanguage(1034));
-    EXPECT_EQ(localizedText(okLabel), "Aceptar");
-    EXPECT_EQ(localizedText(dialogCaption), cp1252(u8"Elegir idioma de instalación").c_str());
+    EXPECT_EQ(localizedText(MessageRow::okLabel), "Aceptar");
+    EXPECT_EQ(localizedText(MessageRow::dialogCaption),
+              cp1252(u8"Elegir idioma de instalación").c_str());
 }
 
 TEST_F(Languages, VersionMessagesAreEnglishInEveryLanguage) {
     for (int32_t lcid : expectedLcids) {
         ASSERT_TRUE(selectLanguage(lcid));
-        EXPECT_EQ(localizedText(upgradeQuestion), upgrade) << lcid;
-        EXPECT_EQ(localizedText(laterVersionRefusal), later) << lcid;
+        EXPECT_EQ(localizedText(MessageRow::upgradeQuestion), upgrade) << lcid;
+        EXPECT_EQ(localizedText(MessageRow::laterVersionRefusal), later) << lcid;
     }
 }

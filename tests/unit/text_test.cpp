@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "startup/text.h"
+#include "base/text.h"
 #include "unit_support.h"
 
 TEST(Text, AppendingItselfCopiesBeforeGrowing) {

@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "product/decimal.h"
+#include "base/decimal.h"
 #include "product/version.h"
 #include "unit_support.h"
 
@@ -89,34 +89,36 @@ TEST(ParseVersion, PiecesAreDecimalNumbersWithoutRangeCheck) {
 }
 
 TEST(ClassifyQueryResult, ComparesMajorMinorAndBuildOnly) {
-    EXPECT_EQ(against101("1.0.1"), Proceed);
-    EXPECT_EQ(against101("1.0.1.9"), Proceed);
-    EXPECT_EQ(against101("1.0.0"), Upgrade);
-    EXPECT_EQ(against101("0.9.99"), Upgrade);
-    EXPECT_EQ(against101("1.0"), Upgrade);
-    EXPECT_EQ(against101("1.1"), LaterInstalled);
-    EXPECT_EQ(against101("1.0.2"), LaterInstalled);
-    EXPECT_EQ(against101("2.0.0"), LaterInstalled);
+    EXPECT_EQ(against101("1.0.1"), InstallCheck::Proceed);
+    EXPECT_EQ(against101("1.0.1.9"), InstallCheck::Proceed);
+    EXPECT_EQ(against101("1.0.0"), InstallCheck::Upgrade);
+    EXPECT_EQ(against101("0.9.99"), InstallCheck::Upgrade);
+    EXPECT_EQ(against101("1.0"), InstallCheck::Upgrade);
+    EXPECT_EQ(against101("1.1"), InstallCheck::LaterInstalled);
+    EXPECT_EQ(against101("1.0.2"), InstallCheck::LaterInstalled);
+    EXPECT_EQ(against101("2.0.0"), InstallCheck::LaterInstalled);
 }
 
 TEST(ClassifyQueryResult, EmptyInstalledVersionCountsAsZero) {
-    EXPECT_EQ(against101(""), Upgrade);
-    EXPECT_EQ(classifyQueryResult(0, "", 0, 0x10000), Upgrade); // 0.0.1
-    EXPECT_EQ(classifyQueryResult(0, "", 0, 0x5), Proceed);     // 0.0.0.5
+    EXPECT_EQ(against101(""), InstallCheck::Upgrade);
+    EXPECT_EQ(classifyQueryResult(0, "", 0, 0x10000), InstallCheck::Upgrade); // 0.0.1
+    EXPECT_EQ(classifyQueryResult(0, "", 0, 0x5), InstallCheck::Proceed);     // 0.0.0.5
 }
 
 TEST(ClassifyQueryResult, UnknownProductOrPropertyProceedOtherErrorsFail) {
-    EXPECT_EQ(classifyQueryResult(1605, "9.9.9", 0x10000, 0x10000), Proceed);
-    EXPECT_EQ(classifyQueryResult(1608, "9.9.9", 0x10000, 0x10000), Proceed);
+    EXPECT_EQ(classifyQueryResult(1605, "9.9.9", 0x10000, 0x10000), InstallCheck::Proceed);
+    EXPECT_EQ(classifyQueryResult(1608, "9.9.9", 0x10000, 0x10000), InstallCheck::Proceed);
     for (uint32_t code : {234u, 1u, 1603u, 1610u, 0xFFFFFFFFu})
-        EXPECT_EQ(classifyQueryResult(code, "1.0.1", 0x10000, 0x10000), QueryFailed) << code;
+        EXPECT_EQ(classifyQueryResult(code, "1.0.1", 0x10000, 0x10000), InstallCheck::QueryFailed)
+            << code;
 }
 
 TEST(ClassifyInstalledVersion, TheRevisionNeverDecides) {
-    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x10005, 0x10000, 0x10009), Proceed);
-    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x10009, 0x10000, 0x10005), Proceed);
-    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x20000, 0x10000, 0x1FFFF), Upgrade);
-    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x1FFFF, 0x10000, 0x20000), LaterInstalled);
-    EXPECT_EQ(classifyInstalledVersion(0x20000, 0, 0x1FFFF, 0xFFFFFFFF), Upgrade);
-    EXPECT_EQ(classifyInstalledVersion(0xFFFFFFFF, 0, 0, 0), Upgrade); // unsigned
+    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x10005, 0x10000, 0x10009), InstallCheck::Proceed);
+    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x10009, 0x10000, 0x10005), InstallCheck::Proceed);
+    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x20000, 0x10000, 0x1FFFF), InstallCheck::Upgrade);
+    EXPECT_EQ(classifyInstalledVersion(0x10000, 0x1FFFF, 0x10000, 0x20000),
+              InstallCheck::LaterInstalled);
+    EXPECT_EQ(classifyInstalledVersion(0x20000, 0, 0x1FFFF, 0xFFFFFFFF), InstallCheck::Upgrade);
+    EXPECT_EQ(classifyInstalledVersion(0xFFFFFFFF, 0, 0, 0), InstallCheck::Upgrade); // unsigned
 }

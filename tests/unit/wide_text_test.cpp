@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "startup/wide_text.h"
+#include "base/wide_text.h"
 
 namespace {
 // The data lives in a heap block of exactly its size, so that the native

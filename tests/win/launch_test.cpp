@@ -116,16 +116,16 @@ TEST_F(Launch, InstallerReceivesTheWholeCommandLineAndTheCurrentDirectory) {
     setupState.logPath = "C:\\logs\\setup log.txt";
 
     Record record;
-    ASSERT_TRUE(
-        launchAndRecord("C:\\Temp dir\\Example.msi", "C:\\Temp dir\\1036.MST", Upgrade, record));
+    ASSERT_TRUE(launchAndRecord("C:\\Temp dir\\Example.msi", "C:\\Temp dir\\1036.MST",
+                                InstallCheck::Upgrade, record));
     EXPECT_EQ(record.commandLine,
               "msiexec.exe /qn /i \"C:\\Temp dir\\Example.msi\" TRANSFORMS=\"C:\\Temp "
               "dir\\1036.MST\" SETUPEXEDIR=\"" +
                   directory +
                   "\" REINSTALL=ALL REINSTALLMODE=vomus /l*vx \"C:\\logs\\setup log.txt\"");
-    InstallerCommandInput input{
-        "C:\\Temp dir\\Example.msi", "C:\\Temp dir\\1036.MST", Upgrade, true,
-        "C:\\logs\\setup log.txt",   directory.c_str()};
+    InstallerCommandInput input{"C:\\Temp dir\\Example.msi", "C:\\Temp dir\\1036.MST",
+                                InstallCheck::Upgrade,       true,
+                                "C:\\logs\\setup log.txt",   directory.c_str()};
     EXPECT_EQ(record.commandLine, installerCommandLine(input).c_str());
     EXPECT_TRUE(samePath(record.currentDirectory, directory)) << record.currentDirectory;
     EXPECT_TRUE(isSystemMsiexec(record.program)) << record.program;
@@ -135,7 +135,7 @@ TEST_F(Launch, FirstEnglishInstallationFromTheRootOfADrive) {
     ScopedCurrentDirectory current("C:\\");
 
     Record record;
-    ASSERT_TRUE(launchAndRecord("Example.msi", "", Proceed, record));
+    ASSERT_TRUE(launchAndRecord("Example.msi", "", InstallCheck::Proceed, record));
     EXPECT_EQ(record.commandLine, "msiexec.exe /i \"Example.msi\" SETUPEXEDIR=\"C:\\\"");
     EXPECT_EQ(record.currentDirectory, "C:\\");
 }
@@ -146,7 +146,7 @@ TEST_F(Launch, MsiexecInTheCurrentDirectoryIsNotTheOneStarted) {
     ASSERT_TRUE(CopyFileA(fake().c_str(), "msiexec.exe", FALSE));
 
     Record record;
-    EXPECT_TRUE(launchAndRecord("Example.msi", "", Proceed, record));
+    EXPECT_TRUE(launchAndRecord("Example.msi", "", InstallCheck::Proceed, record));
     EXPECT_TRUE(isSystemMsiexec(record.program)) << record.program;
     removeFile("msiexec.exe");
 }
@@ -159,7 +159,7 @@ TEST_F(Launch, WithoutTheSystemMsiexecNothingStarts) {
 
     MessageBoxWatcher watcher;
     HANDLE process = INVALID_HANDLE_VALUE;
-    launchInstaller("Example.msi", "", Proceed, process);
+    launchInstaller("Example.msi", "", InstallCheck::Proceed, process);
     EXPECT_EQ(process, INVALID_HANDLE_VALUE);
     Sleep(1000);
     EXPECT_FALSE(fileExists(recordFile)) << "the planted msiexec.exe ran";

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "package/resource_view.h"
+#include "os/resource_view.h"
 #include "startup/string_resource.h"
 
 namespace {

@@ -115,7 +115,7 @@ TEST(MultiWaitEvent, WithoutItsEventReturnsNoEventAtOnce) {
     MultiWaitEvent event;
     HANDLE other = newEvent(true, false);
     DWORD start = GetTickCount();
-    EXPECT_EQ(event.wait(other, 3000), NoEvent);
+    EXPECT_EQ(event.wait(other, 3000), WaitResult::NoEvent);
     EXPECT_LT(GetTickCount() - start, 1000u);
     CloseHandle(other);
 }
@@ -130,13 +130,13 @@ TEST(MultiWaitEvent, IsCreatedOnceAutomaticResetAndNotSet) {
 
     HANDLE other = newEvent(true, false);
     DWORD start = GetTickCount();
-    EXPECT_EQ(event.wait(other, 100), Timeout);
+    EXPECT_EQ(event.wait(other, 100), WaitResult::Timeout);
     EXPECT_GE(GetTickCount() - start, 80u);
 
     ASSERT_TRUE(SetEvent(event.handle));
-    EXPECT_EQ(event.wait(other, 0), EventSignalled);
+    EXPECT_EQ(event.wait(other, 0), WaitResult::EventSignalled);
     // Automatic reset: the wait consumed the signal.
-    EXPECT_EQ(event.wait(other, 0), Timeout);
+    EXPECT_EQ(event.wait(other, 0), WaitResult::Timeout);
     CloseHandle(other);
 }
 
@@ -146,8 +146,8 @@ TEST(MultiWaitEvent, ItsOwnEventWinsWhenBothAreSignalled) {
     HANDLE other = newEvent(true, true);
 
     ASSERT_TRUE(SetEvent(event.handle));
-    EXPECT_EQ(event.wait(other, INFINITE), EventSignalled);
-    EXPECT_EQ(event.wait(other, INFINITE), HandleSignalled);
+    EXPECT_EQ(event.wait(other, INFINITE), WaitResult::EventSignalled);
+    EXPECT_EQ(event.wait(other, INFINITE), WaitResult::HandleSignalled);
     CloseHandle(other);
 }
 
@@ -165,12 +165,12 @@ TEST(MultiWaitEvent, AnyOtherEndIsAFailedWait) {
     HANDLE owner = CreateThread(nullptr, 0, takeAndAbandon, mutex, 0, nullptr);
     ASSERT_TRUE(ended(owner, 5000));
     CloseHandle(owner);
-    EXPECT_EQ(event.wait(mutex, 1000), WaitFailed);
+    EXPECT_EQ(event.wait(mutex, 1000), WaitResult::WaitFailed);
     CloseHandle(mutex);
 
     HANDLE closed = newEvent(true, true);
     CloseHandle(closed);
-    EXPECT_EQ(event.wait(closed, 1000), WaitFailed);
+    EXPECT_EQ(event.wait(closed, 1000), WaitResult::WaitFailed);
 }
 
 TEST(InstallerWatch, PostsOneCloseWhenTheProcessEndsAndLeavesItsHandleOpen) {

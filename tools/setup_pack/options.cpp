@@ -3,7 +3,7 @@
 #include <cstring>
 #include <utility>
 
-#include "product/decimal.h"
+#include "base/decimal.h"
 #include "product/version.h"
 #include "ui/languages.h"
 

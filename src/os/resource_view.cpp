@@ -1,4 +1,4 @@
-#include "package/resource_view.h"
+#include "os/resource_view.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "startup/wide_text.h"
+#include "base/wide_text.h"
 
 size_t wideTextLength(const void* data, size_t byteCount) {
     const unsigned char* bytes = static_cast<const unsigned char*>(data);

@@ -1,4 +1,4 @@
-#include "product/decimal.h"
+#include "base/decimal.h"
 
 #include <cstddef>
 

@@ -1,0 +1,47 @@
+#include "ui/confirm_plan.h"
+
+namespace {
+const int32_t installFailure = 1603; // ERROR_INSTALL_FAILURE
+} // namespace
+
+int32_t setupExitCode(SetupEnd end, uint32_t installerExitCode) {
+    switch (end) {
+    case SetupEnd::installerEnded:
+        return static_cast<int32_t>(installerExitCode);
+    case SetupEnd::installerStarted:
+    case SetupEnd::cancelled:
+    case SetupEnd::upgradeDeclined:
+    case SetupEnd::laterVersionInstalled:
+        return 0;
+    case SetupEnd::extractionFailed:
+    case SetupEnd::launchFailed:
+    case SetupEnd::undecided:
+    case SetupEnd::languageError:
+        return installFailure;
+    }
+    return installFailure;
+}
+
+ConfirmPlan planConfirm(const ConfirmFacts& facts) {
+    ConfirmPlan plan;
+    plan.transformLanguage = facts.chosenLanguage == 1033 ? 0 : facts.selectedLanguage;
+    plan.writeFiles = facts.packageEmbedded;
+    // A package beside the setup is named by its full path only when a
+    // transform goes with it; English runs it by its bare name.
+    plan.besideSetup = !facts.packageEmbedded && facts.chosenLanguage != 1033;
+    plan.wait = facts.packageEmbedded || facts.waitSwitch;
+
+    bool havePackage = facts.packageEmbedded || facts.packageNamed || plan.besideSetup;
+    if (!havePackage || !facts.productCodeKnown || facts.check == InstallCheck::QueryFailed) {
+        plan.undecided = true;
+        return plan;
+    }
+    if (facts.check == InstallCheck::LaterInstalled) {
+        plan.question = ConfirmQuestion::laterVersionRefusal;
+        return plan;
+    }
+    if (facts.check == InstallCheck::Upgrade)
+        plan.question = ConfirmQuestion::upgradeQuestion;
+    plan.launch = true;
+    return plan;
+}

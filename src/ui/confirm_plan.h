@@ -1,0 +1,50 @@
+#pragma once
+#include <cstdint>
+
+#include "product/version.h"
+
+// How a run of the setup ends; each has its exit code.
+enum class SetupEnd {
+    installerEnded,        // the setup waited: the installer's own code
+    installerStarted,      // started without waiting
+    cancelled,             // Cancel, Esc or the close box
+    upgradeDeclined,       // the upgrade question answered with Cancel
+    laterVersionInstalled, // refused: a later version is installed
+    extractionFailed,      // the package or transform could not be written out
+    launchFailed,          // msiexec.exe could not be started
+    undecided,             // a hidden dialog could not decide (no product code, failed query)
+    languageError,         // the package offers no known language
+};
+
+// The exit code of the setup for an end; `installerExitCode` counts only
+// for installerEnded.
+int32_t setupExitCode(SetupEnd end, uint32_t installerExitCode);
+
+// What the OK command knows before it acts.
+struct ConfirmFacts {
+    int32_t chosenLanguage;   // the combo box's item data (-1: nothing chosen)
+    int32_t selectedLanguage; // setupState.languageId after selecting the chosen one
+    bool packageEmbedded;     // the setup carries PACKAGEFILE
+    bool packageNamed;        // PACKAGENAME is not empty
+    bool productCodeKnown;    // PRODUCTCODE is not empty
+    InstallCheck check;       // the installed-product check; QueryFailed without a product code
+    bool waitSwitch;          // /W
+};
+
+enum class ConfirmQuestion { none, upgradeQuestion, laterVersionRefusal };
+
+// What the OK command does, in this order: write the files (or name them
+// beside the setup), stop undecided, ask or refuse, start the installer,
+// wait for it or end.
+struct ConfirmPlan {
+    bool writeFiles = false;       // write the package and the transform to the temporary folder
+    int32_t transformLanguage = 0; // the language whose transform applies; 0: none
+    bool besideSetup = false;      // not embedded: both files are in the current directory
+    bool undecided = false;        // stop: a shown dialog stays, a hidden one ends undecided
+    ConfirmQuestion question = ConfirmQuestion::none;
+    bool launch = false; // start the installer (after a question, only when it is accepted)
+    bool wait = false;   // wait for the installer and take its exit code
+    SetupEnd endWithoutWait = SetupEnd::installerStarted; // launched, not waiting
+};
+
+ConfirmPlan planConfirm(const ConfirmFacts& facts);
