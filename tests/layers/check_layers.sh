@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# check_layers.sh SRC_DIR
+# The setup's modules stand on floors; an include may reach its own floor or
+# one below it, never one above. Every module under SRC_DIR must have a floor.
+set -euo pipefail
+src=$1
+
+# module (folder/name, without extension) -> floor
+floor_of() {
+  case $1 in
+    base/*) echo 0 ;;                                       # texts, lists, decimals
+    os/*) echo 1 ;;                                         # kernel objects, resources, system folder
+    startup/setup_state | startup/string_resource) echo 2 ;; # the record every part reads
+    product/*) echo 3 ;;                                    # versions, installed-product check
+    package/*) echo 4 ;;                                    # extraction, command line, launch
+    ui/*) echo 5 ;;                                         # languages, the dialog and its plan
+    startup/switches) echo 6 ;;                             # the command line selects a language
+    startup/main) echo 7 ;;                                 # the entry, on top
+    *) echo "" ;;
+  esac
+}
+
+failed=0 checked=0
+while IFS= read -r file; do
+  module=${file#"$src"/}
+  module=${module%.*}
+  own=$(floor_of "$module")
+  if [ -z "$own" ]; then
+    echo "FAILED: $module has no floor"
+    failed=1
+    continue
+  fi
+  while IFS= read -r included; do
+    target=${included%.h}
+    floor=$(floor_of "$target")
+    checked=$((checked + 1))
+    if [ -z "$floor" ]; then
+      echo "FAILED: $module includes $included, which has no floor"
+      failed=1
+    elif [ "$floor" -gt "$own" ]; then
+      echo "FAILED: $module (floor $own) includes $included (floor $floor)"
+      failed=1
+    fi
+  done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+done < <(find "$src" -name '*.cpp' -o -name '*.h' | sort)
+echo "$checked includes checked"
+[ "$checked" -gt 0 ] || failed=1
+exit $failed
