@@ -26,6 +26,28 @@ Text decimalText(const char* format, int value) {
     return Text(digits);
 }
 
+#ifndef SETUP_WRITE_PIECE
+#define SETUP_WRITE_PIECE (1024 * 1024)
+#endif
+// Bytes handed to one WriteFile. A single write of hundreds of MiB pins the
+// whole buffer for the call and is slow under Wine; bounded pieces are not.
+const DWORD writePiece = SETUP_WRITE_PIECE;
+
+// Writes straight from the resource view, piece by piece: the package is
+// never copied. A short write is a failure.
+bool writeInPieces(HANDLE file, const void* data, DWORD size) {
+    const char* next = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD piece = size < writePiece ? size : writePiece;
+        DWORD written = 0;
+        if (!WriteFile(file, next, piece, &written, nullptr) || written != piece)
+            return false;
+        next += piece;
+        size -= piece;
+    }
+    return true;
+}
+
 void showCreateFailure(const Text& path) {
     Text message("Could not create a file named: ");
     message.append(path).append(". Please make sure that file doesn't already exist and you have "
@@ -65,10 +87,7 @@ bool writeAndHold(const char* resourceName, Text& fileName, OSHandle& held) {
         showCreateFailure(path);
         return false;
     }
-    // One write straight from the resource view: the package is never copied.
-    DWORD written = 0;
-    bool ok =
-        WriteFile(file.get(), view.data, view.size, &written, nullptr) && written == view.size;
+    bool ok = writeInPieces(file.get(), view.data, view.size);
     ok = file.close() && ok;
     if (!ok) {
         DeleteFileA(path.c_str());
