@@ -22,6 +22,15 @@ const std::string work = std::string(PACK_WORK_DIR) + "/";
 
 const char* const testProductCode = "{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A14}";
 
+// Paths and arguments are UTF-8 here, UTF-16 to the system.
+std::wstring wide(const std::string& utf8) {
+    int units = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring text(units > 0 ? units : 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &text[0], units);
+    text.resize(text.size() - 1);
+    return text;
+}
+
 struct RunResult {
     DWORD exitCode = 0;
     std::string output; // stdout and stderr
@@ -32,14 +41,15 @@ std::string quoted(const std::string& argument) {
 }
 
 RunResult runProgram(const std::string& program, const std::vector<std::string>& arguments) {
-    std::string commandLine = quoted(program);
+    std::string narrowLine = quoted(program);
     for (const std::string& argument : arguments)
-        commandLine += " " + quoted(argument);
+        narrowLine += " " + quoted(argument);
+    std::wstring commandLine = wide(narrowLine);
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16));
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOA startup = {};
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
@@ -48,9 +58,9 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     PROCESS_INFORMATION process = {};
     RunResult result;
     result.exitCode = 0xFFFFFFFF;
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << commandLine;
+        ADD_FAILURE() << "cannot start " << narrowLine;
     } else {
         CloseHandle(writeEnd);
         writeEnd = nullptr;
@@ -105,7 +115,7 @@ std::vector<std::string> leftovers(const char* pattern) {
 class SetupResources {
   public:
     explicit SetupResources(const std::string& path)
-        : module_(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
+        : module_(LoadLibraryExW(wide(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {
         EXPECT_NE(module_, nullptr) << path;
     }
     ~SetupResources() {
@@ -179,27 +189,92 @@ TEST_F(PackTool, SetupCarriesEveryInputByteForByte) {
     EXPECT_NE(run.output.find("Pack Test Product 2.3.4"), std::string::npos) << run.output;
 }
 
+// UTF-16LE bytes of a text, with the terminator.
+std::vector<unsigned char> utf16Bytes(const std::u16string& text) {
+    std::vector<unsigned char> bytes;
+    for (char16_t unit : text) {
+        bytes.push_back(static_cast<unsigned char>(unit & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(unit >> 8));
+    }
+    bytes.push_back(0);
+    bytes.push_back(0);
+    return bytes;
+}
+
 TEST_F(PackTool, OptionsOverrideThePackageAndLogPathIsOnlyWrittenWhenGiven) {
     RunResult run = runPack({"--msi", inputs + "pack_test.msi", "--transform",
                              "1036=" + inputs + "transform_1036.mst", "--languages",
-                             "1036;1033;1046", "--product-name", "Caf\xE9 Suite", "--product-code",
-                             "{01234567-89AB-CDEF-0123-456789ABCDEF}", "--version", "10.20.30.40",
-                             "--stub", stub, "--out", out});
+                             "1036;1033;1046", "--product-name", "Caf\xC3\xA9 Suite",
+                             "--product-code", "{01234567-89AB-CDEF-0123-456789ABCDEF}",
+                             "--version", "10.20.30.40", "--stub", stub, "--out", out});
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     SetupResources setup(out);
     EXPECT_EQ(setup.bytes("PRODUCTCODE"), wideBytes("{01234567-89AB-CDEF-0123-456789ABCDEF}"));
     EXPECT_EQ(setup.bytes("VERSION"), wideBytes("10.20.30.40"));
     EXPECT_EQ(setup.bytes("LANGUAGES"), wideBytes("1036;1033;1046"));
     EXPECT_FALSE(setup.has(RT_RCDATA, "LOGPATH"));
-    // The name comes through the ANSI code page: in 1252, E9 is U+00E9.
-    std::vector<unsigned char> name = setup.bytes("PRODUCTNAME");
-    if (GetACP() == 1252) {
-        std::vector<unsigned char> expected = wideBytes("Caf? Suite");
-        expected[6] = 0xE9;
-        EXPECT_EQ(name, expected);
-    } else {
-        EXPECT_EQ(name.size(), 22u);
-    }
+    EXPECT_EQ(setup.bytes("PRODUCTNAME"), utf16Bytes(u"Caf\u00E9 Suite"));
+}
+
+// Texts and file names in scripts that no single ANSI code page holds go
+// into the setup as exactly their UTF-16, and the tool reports them intact.
+TEST_F(PackTool, TextsAndFileNamesInAnyScriptStayWhole) {
+    const std::string package = work + u8"パッケージ Δ.msi";
+    const std::string output = work + u8"Εγκατάσταση.exe";
+    const std::string name = u8"Łódź Zażółć";
+    const std::string logPath = u8"C:\\Αρχεία\\καταγραφή.log";
+    ASSERT_TRUE(CopyFileW(wide(inputs + "pack_test.msi").c_str(), wide(package).c_str(), FALSE));
+    DeleteFileW(wide(output).c_str());
+    RunResult run = runPack({"--msi", package, "--product-name", name, "--log-path", logPath,
+                             "--stub", stub, "--out", output});
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    SetupResources setup(output);
+    EXPECT_EQ(setup.bytes("PRODUCTNAME"),
+              utf16Bytes(u"\u0141\u00F3d\u017A Za\u017C\u00F3\u0142\u0107"));
+    EXPECT_EQ(setup.bytes("LOGPATH"),
+              utf16Bytes(u"C:"
+                         u"\\\u0391\u03C1\u03C7\u03B5\u03AF\u03B1\\\u03BA\u03B1\u03C4\u03B1\u03B3"
+                         u"\u03C1\u03B1\u03C6\u03AE.log"));
+    EXPECT_EQ(setup.bytes("PACKAGENAME"), utf16Bytes(u"\u30D1\u30C3\u30B1\u30FC\u30B8 \u0394.msi"));
+    EXPECT_EQ(setup.bytes("PACKAGEFILE"), fileBytes(inputs + "pack_test.msi"));
+    EXPECT_NE(run.output.find("wrote " + output + ": " + name + " 2.3.4"), std::string::npos)
+        << run.output;
+    DeleteFileW(wide(package).c_str());
+}
+
+// A stub kept read-only gives a writable setup and stays as it was.
+TEST_F(PackTool, ReadOnlyStubPacks) {
+    const std::string readOnly = work + "read-only stub.exe";
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ASSERT_TRUE(CopyFileA(stub.c_str(), readOnly.c_str(), FALSE));
+    ASSERT_TRUE(SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_READONLY));
+    RunResult run = runPack({"--msi", inputs + "pack_test.msi", "--stub", readOnly, "--out", out});
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_EQ(SetupResources(out).bytes("PACKAGEFILE"), fileBytes(inputs + "pack_test.msi"));
+    EXPECT_EQ(GetFileAttributesA(out.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_NE(GetFileAttributesA(readOnly.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+    EXPECT_EQ(fileBytes(readOnly), fileBytes(stub));
+    SetFileAttributesA(readOnly.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// A package that a 32-bit setup could not map is refused by name before
+// it is read (a sparse file: its size costs no disk).
+TEST_F(PackTool, PackageOverOneGiBIsRefusedBeforeAnythingIsWritten) {
+    const std::string huge = work + "huge.msi";
+    HANDLE file = CreateFileA(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    LARGE_INTEGER size;
+    size.QuadPart = (1LL << 30) + 1;
+    ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
+    ASSERT_TRUE(SetEndOfFile(file));
+    CloseHandle(file);
+    RunResult run = runPack({"--msi", huge, "--stub", stub, "--out", out});
+    EXPECT_EQ(run.exitCode, 2u) << run.output;
+    EXPECT_NE(run.output.find(huge + ": is larger than 1 GiB"), std::string::npos) << run.output;
+    EXPECT_FALSE(exists(out));
+    EXPECT_TRUE(leftovers("spk*.tmp").empty());
+    DeleteFileA(huge.c_str());
 }
 
 TEST_F(PackTool, ReplacesAnEarlierSetupAndLeavesNoTemporaryFile) {

@@ -2,13 +2,48 @@
 // transforms into the product's setup.exe.
 #include <windows.h>
 
-#include <iostream>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
 
 #include "setup_pack/options.h"
 #include "setup_pack/package_info.h"
 #include "setup_pack/setup_file.h"
+#include "setup_pack/utf8.h"
 
 namespace {
+
+// Writes UTF-8 text with Windows line ends: as UTF-16 to a console, as the
+// UTF-8 bytes to a file or pipe, never through a code page.
+void print(DWORD stream, const std::string& text) {
+    std::string lines;
+    for (char c : text) {
+        if (c == '\n')
+            lines += '\r';
+        lines += c;
+    }
+    HANDLE handle = GetStdHandle(stream);
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(handle, &mode)) {
+        std::wstring wide = widen(lines);
+        WriteConsoleW(handle, wide.c_str(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    } else {
+        WriteFile(handle, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+    }
+}
+
+// The arguments after the program name, as UTF-8, from the UTF-16 command
+// line (main's argv would have passed through the ANSI code page).
+std::vector<std::string> commandLineArguments() {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments;
+    for (int i = 1; wide && i < count; ++i)
+        arguments.push_back(narrow(wide[i]));
+    LocalFree(wide);
+    return arguments;
+}
 
 std::string fileName(const std::string& path) {
     size_t slash = path.find_last_of("\\/:");
@@ -67,26 +102,26 @@ int pack(const PackOptions& options) {
         resources.push_back({"LOGPATH", wideTextResource(*options.logPath)});
 
     writeSetup(stubPath, options.outPath, resources);
-    std::cout << "setup-pack: wrote " << options.outPath << ": " << productName << " " << version
-              << " " << productCode << ", languages " << languages << "\n";
+    print(STD_OUTPUT_HANDLE, "setup-pack: wrote " + options.outPath + ": " + productName + " " +
+                                 version + " " + productCode + ", languages " + languages + "\n");
     return packSuccess;
 }
 
 } // namespace
 
-int main(int argc, char** argv) {
+int main() {
     try {
-        PackOptions options = parsePackOptions(std::vector<std::string>(argv + 1, argv + argc));
+        PackOptions options = parsePackOptions(commandLineArguments());
         if (options.help) {
-            std::cout << packUsageText();
+            print(STD_OUTPUT_HANDLE, packUsageText());
             return packSuccess;
         }
         return pack(options);
     } catch (const PackError& error) {
-        std::cerr << "setup-pack: " << error.input() << ": " << error.what() << "\n";
+        print(STD_ERROR_HANDLE, "setup-pack: " + error.input() + ": " + error.what() + "\n");
         return error.exitCode();
     } catch (const std::exception& error) {
-        std::cerr << "setup-pack: " << error.what() << "\n";
+        print(STD_ERROR_HANDLE, std::string("setup-pack: ") + error.what() + "\n");
         return packWriteFailed;
     }
 }

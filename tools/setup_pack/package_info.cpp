@@ -7,6 +7,7 @@
 
 #include "setup_pack/options.h"
 #include "setup_pack/system_message.h"
+#include "setup_pack/utf8.h"
 
 namespace {
 
@@ -29,10 +30,10 @@ class MsiHandle {
 
 // The property's value, or empty when the table lacks it.
 std::string readProperty(MSIHANDLE database, const std::string& path, const char* property) {
-    std::string query =
-        std::string("SELECT `Value` FROM `Property` WHERE `Property`='") + property + "'";
+    std::wstring query =
+        widen(std::string("SELECT `Value` FROM `Property` WHERE `Property`='") + property + "'");
     MsiHandle view;
-    UINT result = MsiDatabaseOpenViewA(database, query.c_str(), view.out());
+    UINT result = MsiDatabaseOpenViewW(database, query.c_str(), view.out());
     if (result != ERROR_SUCCESS)
         throw PackError(packBadInput, path, "the package has no Property table");
     result = MsiViewExecute(view.get(), 0);
@@ -43,35 +44,37 @@ std::string readProperty(MSIHANDLE database, const std::string& path, const char
     if (MsiViewFetch(view.get(), record.out()) != ERROR_SUCCESS)
         return std::string();
     DWORD length = 0;
-    char empty[1] = "";
-    result = MsiRecordGetStringA(record.get(), 1, empty, &length);
+    wchar_t empty[1] = L"";
+    result = MsiRecordGetStringW(record.get(), 1, empty, &length);
     if (result != ERROR_MORE_DATA && result != ERROR_SUCCESS)
         throw PackError(packBadInput, path,
                         std::string("cannot read ") + property + ": " + systemMessage(result));
-    std::string value(length + 1, '\0');
+    std::wstring value(length + 1, L'\0');
     DWORD size = length + 1;
-    result = MsiRecordGetStringA(record.get(), 1, &value[0], &size);
+    result = MsiRecordGetStringW(record.get(), 1, &value[0], &size);
     if (result != ERROR_SUCCESS)
         throw PackError(packBadInput, path,
                         std::string("cannot read ") + property + ": " + systemMessage(result));
     value.resize(size);
-    return value;
+    return narrow(value);
 }
 
 } // namespace
 
 std::vector<unsigned char> readInputFile(const std::string& path) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         throw PackError(packBadInput, path, "cannot open: " + systemMessage(GetLastError()));
     std::vector<unsigned char> bytes;
     LARGE_INTEGER size;
     bool ok = GetFileSizeEx(file, &size) != 0;
     DWORD error = ok ? 0 : GetLastError();
-    if (ok && size.QuadPart > 0x7FFFFFFF) {
+    if (ok && size.QuadPart > maxInputBytes) {
         CloseHandle(file);
-        throw PackError(packBadInput, path, "is larger than a resource can be");
+        throw PackError(packBadInput, path,
+                        "is larger than 1 GiB, more than a 32-bit setup can map (" +
+                            std::to_string(size.QuadPart) + " bytes)");
     }
     if (ok) {
         bytes.resize(static_cast<size_t>(size.QuadPart));
@@ -100,7 +103,8 @@ void checkCompoundFile(const std::vector<unsigned char>& bytes, const std::strin
 
 PackageInfo readPackageInfo(const std::string& path) {
     MsiHandle database;
-    UINT result = MsiOpenDatabaseA(path.c_str(), MSIDBOPEN_READONLY, database.out());
+    UINT result = MsiOpenDatabaseW(widen(path).c_str(),
+                                   reinterpret_cast<LPCWSTR>(MSIDBOPEN_READONLY), database.out());
     if (result != ERROR_SUCCESS)
         throw PackError(packBadInput, path,
                         "cannot open as an installer database: " + systemMessage(result));

@@ -11,8 +11,13 @@ struct PackageInfo {
     std::string productVersion;
 };
 
+// The largest input file: the setup maps its whole image into a 32-bit
+// address space, where a larger package would not fit.
+const long long maxInputBytes = 1LL << 30;
+
 // The whole file; throws PackError (packBadInput) naming the path when it
-// cannot be opened or read.
+// cannot be opened or read, or is larger than maxInputBytes (checked before
+// anything is read).
 std::vector<unsigned char> readInputFile(const std::string& path);
 
 // Throws PackError naming the path unless the bytes start with the compound

@@ -6,6 +6,7 @@
 
 #include "setup_pack/options.h"
 #include "setup_pack/system_message.h"
+#include "setup_pack/utf8.h"
 #include "ui/dialog_ids.h"
 
 namespace {
@@ -16,7 +17,7 @@ const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
 class DataModule {
   public:
     explicit DataModule(const std::string& path)
-        : module_(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
+        : module_(LoadLibraryExW(widen(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
     DataModule(const DataModule&) = delete;
     DataModule& operator=(const DataModule&) = delete;
     ~DataModule() {
@@ -30,7 +31,7 @@ class DataModule {
 };
 
 bool manifestNamesSetup(HMODULE module) {
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)); // RT_MANIFEST
+    HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
     HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
     const char* data = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
     if (!data)
@@ -45,10 +46,8 @@ bool manifestNamesSetup(HMODULE module) {
 } // namespace
 
 std::vector<unsigned char> wideTextResource(const std::string& text) {
-    int units = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::vector<wchar_t> wide(units > 0 ? static_cast<size_t>(units) : 1, L'\0');
-    if (units > 0)
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), units);
+    std::wstring wide = widen(text);
+    wide.push_back(L'\0');
     // wchar_t is a UTF-16LE code unit on Windows, so its bytes are the format.
     std::vector<unsigned char> bytes(wide.size() * 2);
     for (size_t i = 0; i < wide.size(); ++i) {
@@ -59,39 +58,45 @@ std::vector<unsigned char> wideTextResource(const std::string& text) {
 }
 
 std::string defaultStubPath() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string self(path, length < MAX_PATH ? length : 0);
+    std::wstring path(32768, L'\0');
+    DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    std::string self = narrow(path.substr(0, length < path.size() ? length : 0));
     size_t slash = self.find_last_of("\\/");
     return (slash == std::string::npos ? std::string() : self.substr(0, slash + 1)) + "setup.exe";
 }
 
 void checkStub(const std::string& path) {
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+    if (GetFileAttributesW(widen(path).c_str()) == INVALID_FILE_ATTRIBUTES)
         throw PackError(packBadInput, path,
                         "cannot open the stub: " + systemMessage(GetLastError()));
     DataModule stub(path);
     if (!stub.get())
         throw PackError(packBadInput, path,
                         "is not a Windows program: " + systemMessage(GetLastError()));
-    bool hasDialog = FindResourceExA(stub.get(), MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(IDD_SETUP),
+    bool hasDialog = FindResourceExW(stub.get(), MAKEINTRESOURCEW(5), MAKEINTRESOURCEW(IDD_SETUP),
                                      english) != nullptr; // RT_DIALOG
     if (!hasDialog || !manifestNamesSetup(stub.get()))
         throw PackError(packBadInput, path,
                         "is not the setup stub (no language dialog or \"Setup\" manifest)");
-    if (FindResourceExA(stub.get(), MAKEINTRESOURCEA(10), "PACKAGEFILE", english)) // RT_RCDATA
+    if (FindResourceExW(stub.get(), MAKEINTRESOURCEW(10), L"PACKAGEFILE", english)) // RT_RCDATA
         throw PackError(packBadInput, path,
                         "already carries a package; give the empty stub setup.exe");
 }
 
 std::string fullPath(const std::string& path) {
-    char buffer[MAX_PATH];
-    DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, buffer, nullptr);
-    return length > 0 && length < MAX_PATH ? std::string(buffer, length) : path;
+    std::wstring wide = widen(path);
+    DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (length == 0)
+        return path;
+    std::wstring buffer(length, L'\0');
+    length = GetFullPathNameW(wide.c_str(), length, &buffer[0], nullptr);
+    return length > 0 && length < buffer.size() ? narrow(buffer.substr(0, length)) : path;
 }
 
 bool samePath(const std::string& a, const std::string& b) {
-    return lstrcmpiA(fullPath(a).c_str(), fullPath(b).c_str()) == 0;
+    std::wstring first = widen(fullPath(a)), second = widen(fullPath(b));
+    return CompareStringOrdinal(first.c_str(), static_cast<int>(first.size()), second.c_str(),
+                                static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
 }
 
 void writeSetup(const std::string& stubPath, const std::string& outPath,
@@ -99,33 +104,38 @@ void writeSetup(const std::string& stubPath, const std::string& outPath,
     std::string out = fullPath(outPath);
     size_t slash = out.find_last_of("\\/");
     std::string folder = slash == std::string::npos ? std::string(".") : out.substr(0, slash + 1);
-    char temporary[MAX_PATH];
-    if (!GetTempFileNameA(folder.c_str(), "spk", 0, temporary))
+    wchar_t temporary[MAX_PATH];
+    if (!GetTempFileNameW(widen(folder).c_str(), L"spk", 0, temporary))
         throw PackError(packWriteFailed, outPath,
                         "cannot create a file in its folder: " + systemMessage(GetLastError()));
 
     std::string failure;
-    if (!CopyFileA(stubPath.c_str(), temporary, FALSE))
+    if (!CopyFileW(widen(stubPath).c_str(), temporary, FALSE))
         failure = "cannot copy the stub: " + systemMessage(GetLastError());
-    HANDLE update = failure.empty() ? BeginUpdateResourceA(temporary, FALSE) : nullptr;
+    // The copy keeps the stub's attributes; a read-only stub (as a checkout
+    // or a release folder may hold it) must still give a writable setup.
+    if (failure.empty() && !SetFileAttributesW(temporary, FILE_ATTRIBUTE_NORMAL))
+        failure = "cannot make the copy writable: " + systemMessage(GetLastError());
+    HANDLE update = failure.empty() ? BeginUpdateResourceW(temporary, FALSE) : nullptr;
     if (failure.empty() && !update)
         failure = "cannot open the copy for writing resources: " + systemMessage(GetLastError());
     for (size_t i = 0; failure.empty() && i < resources.size(); ++i) {
         const PackResource& resource = resources[i];
-        if (!UpdateResourceA(update, MAKEINTRESOURCEA(10), resource.name.c_str(), english,
+        std::wstring name = widen(resource.name);
+        if (!UpdateResourceW(update, MAKEINTRESOURCEW(10), name.c_str(), english,
                              const_cast<unsigned char*>(resource.data.data()),
                              static_cast<DWORD>(resource.data.size())))
             failure = "cannot add resource " + resource.name + ": " + systemMessage(GetLastError());
     }
     if (update) {
         bool discard = !failure.empty();
-        if (!EndUpdateResourceA(update, discard) && !discard)
+        if (!EndUpdateResourceW(update, discard) && !discard)
             failure = "cannot write the resources: " + systemMessage(GetLastError());
     }
-    if (failure.empty() && !MoveFileExA(temporary, out.c_str(), MOVEFILE_REPLACE_EXISTING))
+    if (failure.empty() && !MoveFileExW(temporary, widen(out).c_str(), MOVEFILE_REPLACE_EXISTING))
         failure = "cannot replace it: " + systemMessage(GetLastError());
     if (!failure.empty()) {
-        DeleteFileA(temporary);
+        DeleteFileW(temporary);
         throw PackError(packWriteFailed, outPath, failure);
     }
 }

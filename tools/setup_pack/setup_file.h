@@ -9,8 +9,8 @@ struct PackResource {
     std::vector<unsigned char> data;
 };
 
-// The text as the setup stores it: UTF-16LE converted from the ANSI code
-// page, with its NUL terminator as part of the data.
+// The text as the setup stores it: UTF-16LE converted from UTF-8, with its
+// NUL terminator as part of the data.
 std::vector<unsigned char> wideTextResource(const std::string& text);
 
 // The stub beside setup-pack.exe.
