@@ -2,6 +2,7 @@
 // refuses bad input, and that the setup it writes installs the product.
 #include <windows.h>
 
+#include <imagehlp.h>
 #include <msi.h>
 
 #include <gtest/gtest.h>
@@ -275,6 +276,41 @@ TEST_F(PackTool, PackageOverOneGiBIsRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(exists(out));
     EXPECT_TRUE(leftovers("spk*.tmp").empty());
     DeleteFileA(huge.c_str());
+}
+
+// The checksum in the headers, read back, is the one imagehlp computes over
+// the file: for the stub, the tool and what the tool writes.
+TEST_F(PackTool, EveryProgramCarriesItsTrueChecksum) {
+    ASSERT_EQ(runPack({"--msi", inputs + "pack_test.msi", "--transform",
+                       "1036=" + inputs + "transform_1036.mst", "--stub", stub, "--out", out})
+                  .exitCode,
+              0u);
+    for (const std::string& program : {stub, tool, out}) {
+        SCOPED_TRACE(program);
+        DWORD stored = 0, computed = 0;
+        ASSERT_EQ(MapFileAndCheckSumW(wide(program).c_str(), &stored, &computed),
+                  static_cast<DWORD>(CHECKSUM_SUCCESS));
+        EXPECT_NE(computed, 0u);
+        EXPECT_EQ(stored, computed);
+    }
+}
+
+// The same inputs give the same bytes, whenever they are packed.
+TEST_F(PackTool, SameInputsGiveTheSameBytes) {
+    const std::string second = work + "second-of-two.exe";
+    std::vector<std::string> arguments = {"--msi",       inputs + "pack_test.msi",
+                                          "--transform", "1036=" + inputs + "transform_1036.mst",
+                                          "--log-path",  "C:\\Logs\\x.log",
+                                          "--stub",      stub};
+    std::vector<std::string> first = arguments, later = arguments;
+    first.insert(first.end(), {"--out", out});
+    later.insert(later.end(), {"--out", second});
+    ASSERT_EQ(runPack(first).exitCode, 0u);
+    Sleep(2100); // a timestamp in seconds, or in the two seconds of a FAT time, would differ
+    ASSERT_EQ(runPack(later).exitCode, 0u);
+    std::vector<unsigned char> a = fileBytes(out), b = fileBytes(second);
+    EXPECT_GT(a.size(), fileBytes(stub).size());
+    EXPECT_TRUE(a == b) << "the two setups differ";
 }
 
 TEST_F(PackTool, ReplacesAnEarlierSetupAndLeavesNoTemporaryFile) {

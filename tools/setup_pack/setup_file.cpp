@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "setup_pack/options.h"
+#include "setup_pack/pe_image.h"
 #include "setup_pack/system_message.h"
 #include "setup_pack/utf8.h"
 #include "ui/dialog_ids.h"
@@ -41,6 +42,48 @@ bool manifestNamesSetup(HMODULE module) {
     size_t end = manifest.find('>', identity);
     return identity != std::string::npos && end != std::string::npos &&
            manifest.substr(identity, end - identity).find(" name=\"Setup\"") != std::string::npos;
+}
+
+// The whole file, or false with the system's error.
+bool readWhole(HANDLE file, std::vector<unsigned char>& bytes) {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size) || size.QuadPart > 0x7FFFFFFF)
+        return false;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return bytes.empty() ||
+           (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+            read == bytes.size());
+}
+
+// Writes the true PE checksum into the filled copy: a changed program whose
+// stored checksum no longer matches is what drivers and some scanners refuse.
+std::string writeChecksum(const wchar_t* path) {
+    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "cannot open the copy for its checksum: " + systemMessage(GetLastError());
+    std::vector<unsigned char> bytes;
+    std::string failure;
+    PeLayout layout;
+    if (!readWhole(file, bytes))
+        failure = "cannot read the copy for its checksum: " + systemMessage(GetLastError());
+    else if (!readPeLayout(bytes.data(), bytes.size(), layout))
+        failure = "the copy is no longer a Windows program";
+    if (failure.empty()) {
+        uint32_t sum = peChecksum(bytes.data(), bytes.size(), layout.checksumOffset);
+        unsigned char field[4] = {
+            static_cast<unsigned char>(sum & 0xFF), static_cast<unsigned char>((sum >> 8) & 0xFF),
+            static_cast<unsigned char>((sum >> 16) & 0xFF), static_cast<unsigned char>(sum >> 24)};
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(layout.checksumOffset);
+        DWORD written = 0;
+        if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ||
+            !WriteFile(file, field, sizeof field, &written, nullptr) || written != sizeof field)
+            failure = "cannot write the checksum: " + systemMessage(GetLastError());
+    }
+    CloseHandle(file);
+    return failure;
 }
 
 } // namespace
@@ -81,6 +124,22 @@ void checkStub(const std::string& path) {
     if (FindResourceExW(stub.get(), MAKEINTRESOURCEW(10), L"PACKAGEFILE", english)) // RT_RCDATA
         throw PackError(packBadInput, path,
                         "already carries a package; give the empty stub setup.exe");
+    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    std::vector<unsigned char> bytes;
+    bool read = file != INVALID_HANDLE_VALUE && readWhole(file, bytes);
+    DWORD error = GetLastError();
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    if (!read)
+        throw PackError(packBadInput, path, "cannot read the stub: " + systemMessage(error));
+    PeLayout layout;
+    if (!readPeLayout(bytes.data(), bytes.size(), layout))
+        throw PackError(packBadInput, path, "is not a Windows program (no PE headers)");
+    if (layout.certificateSize != 0)
+        throw PackError(packBadInput, path,
+                        "is signed; packing would break its signature: give the unsigned stub "
+                        "and sign the packed setup");
 }
 
 std::string fullPath(const std::string& path) {
@@ -132,6 +191,8 @@ void writeSetup(const std::string& stubPath, const std::string& outPath,
         if (!EndUpdateResourceW(update, discard) && !discard)
             failure = "cannot write the resources: " + systemMessage(GetLastError());
     }
+    if (failure.empty())
+        failure = writeChecksum(temporary);
     if (failure.empty() && !MoveFileExW(temporary, widen(out).c_str(), MOVEFILE_REPLACE_EXISTING))
         failure = "cannot replace it: " + systemMessage(GetLastError());
     if (!failure.empty()) {

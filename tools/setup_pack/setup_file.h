@@ -20,12 +20,13 @@ std::string defaultStubPath();
 // stub of this setup program: a Windows module that carries the language
 // dialog (RT_DIALOG 129, language 1033) and the manifest (RT_MANIFEST 1)
 // with the assembly name "Setup", and no PACKAGEFILE yet; a filled setup
-// would keep the resources of its earlier package.
+// would keep the resources of its earlier package. A signed stub is refused
+// too: the packed copy would carry a signature that no longer matches.
 void checkStub(const std::string& path);
 
-// Copies the stub into a temporary file beside `outPath`, writes the
-// resources into the copy and moves it onto `outPath` (replacing a file that
-// is there). Nothing appears at `outPath` unless every step succeeded; the
+// Copies the stub into a temporary file beside `outPath` (made writable),
+// writes the resources and then the true PE checksum into the copy and moves it onto `outPath`
+// (replacing a file that is there). Nothing appears at `outPath` unless every step succeeded; the
 // temporary file is removed on failure. Throws PackError (packWriteFailed).
 void writeSetup(const std::string& stubPath, const std::string& outPath,
                 const std::vector<PackResource>& resources);
