@@ -94,6 +94,39 @@ TEST(PackOptions, MalformedCommandLinesAreUsageErrorsNamingTheOption) {
     }
 }
 
+// Looking into a setup takes the setup (and for --extract a folder), and
+// nothing that only packing uses.
+TEST(PackOptions, InspectAndExtractStandAlone) {
+    PackOptions inspect = parsePackOptions({"--inspect", "setup.exe"});
+    EXPECT_EQ(inspect.inspectPath.value_or(""), "setup.exe");
+    EXPECT_FALSE(inspect.extractPath);
+    PackOptions extract = parsePackOptions({"--extract", "setup.exe", "--out", "folder"});
+    EXPECT_EQ(extract.extractPath.value_or(""), "setup.exe");
+    EXPECT_EQ(extract.outPath, "folder");
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* input;
+        const char* reason;
+    } cases[] = {
+        {{"--inspect", "s.exe", "--msi", "a.msi"}, "--inspect", "takes no packing options"},
+        {{"--extract", "s.exe", "--out", "d", "--transform", "1036=a.mst"},
+         "--extract",
+         "takes no packing options"},
+        {{"--inspect", "s.exe", "--stub", "stub.exe"}, "--inspect", "takes no packing options"},
+        {{"--inspect", "s.exe", "--extract", "s.exe", "--out", "d"}, "--extract", "--inspect"},
+        {{"--inspect", "s.exe", "--out", "d"}, "--out", "does not go with --inspect"},
+        {{"--extract", "s.exe"}, "--out", "the folder to extract into"},
+        {{"--inspect", "a.exe", "--inspect", "b.exe"}, "--inspect", "given twice"},
+        {{"--inspect"}, "--inspect", "needs a value"},
+    };
+    for (const Case& c : cases) {
+        PackError error = parseError(c.arguments);
+        EXPECT_EQ(error.exitCode(), packUsage) << c.input;
+        EXPECT_EQ(error.input(), c.input);
+        EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+    }
+}
+
 TEST(PackOptions, TransformsOnlyForKnownExtraLanguagesOnce) {
     struct Case {
         std::vector<std::string> transforms;

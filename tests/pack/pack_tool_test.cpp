@@ -4,6 +4,7 @@
 
 #include <imagehlp.h>
 #include <msi.h>
+#include <wincrypt.h>
 
 #include <gtest/gtest.h>
 
@@ -311,6 +312,104 @@ TEST_F(PackTool, SameInputsGiveTheSameBytes) {
     std::vector<unsigned char> a = fileBytes(out), b = fileBytes(second);
     EXPECT_GT(a.size(), fileBytes(stub).size());
     EXPECT_TRUE(a == b) << "the two setups differ";
+}
+
+// SHA-256 through the system's CryptoAPI, independent of the tool's own.
+std::string systemSha256(const std::vector<unsigned char>& bytes) {
+    HCRYPTPROV provider = 0;
+    HCRYPTHASH hash = 0;
+    unsigned char digest[32];
+    DWORD size = sizeof digest;
+    bool ok =
+        CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_AES, CRYPT_VERIFYCONTEXT) &&
+        CryptCreateHash(provider, CALG_SHA_256, 0, 0, &hash) &&
+        CryptHashData(hash, bytes.data(), static_cast<DWORD>(bytes.size()), 0) &&
+        CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0);
+    EXPECT_TRUE(ok) << "CryptoAPI SHA-256";
+    if (hash)
+        CryptDestroyHash(hash);
+    if (provider)
+        CryptReleaseContext(provider, 0);
+    std::string hex;
+    static const char digits[] = "0123456789abcdef";
+    for (unsigned char byte : digest) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
+    }
+    return ok ? hex : std::string();
+}
+
+std::string describe(const std::string& path) {
+    std::vector<unsigned char> bytes = fileBytes(path);
+    return std::to_string(bytes.size()) + " bytes, SHA-256 " + systemSha256(bytes);
+}
+
+// A three-language setup: --inspect prints every figure of its inputs and
+// --extract gives their bytes back under the names the setup uses.
+TEST_F(PackTool, InspectAndExtractShowWhatTheSetupCarries) {
+    ASSERT_EQ(runPack({"--msi", inputs + "pack_test.msi", "--transform",
+                       "1036=" + inputs + "transform_1036.mst", "--transform",
+                       "1034=" + inputs + "transform_1034.mst", "--transform",
+                       "1031=" + inputs + "transform_1031.mst", "--log-path", "C:\\Logs\\pack.log",
+                       "--stub", stub, "--out", out})
+                  .exitCode,
+              0u);
+    RunResult inspect = runPack({"--inspect", out});
+    EXPECT_EQ(inspect.exitCode, 0u) << inspect.output;
+    std::string expected =
+        "product name: Pack Test Product\r\n"
+        "product code: " +
+        std::string(testProductCode) +
+        "\r\n"
+        "version: 2.3.4\r\n"
+        "package: pack_test.msi, " +
+        describe(inputs + "pack_test.msi") + "\r\nlanguage 1031: 1031.MST, " +
+        describe(inputs + "transform_1031.mst") + "\r\nlanguage 1034: 1034.MST, " +
+        describe(inputs + "transform_1034.mst") + "\r\nlanguage 1036: 1036.MST, " +
+        describe(inputs + "transform_1036.mst") +
+        "\r\n"
+        "LANGUAGES: 1033;1036;1034;1031\r\n"
+        "LOGPATH: C:\\Logs\\pack.log\r\n"
+        "signed: no\r\n";
+    EXPECT_EQ(inspect.output, expected);
+
+    const std::string folder = work + "extracted";
+    for (const char* name : {"pack_test.msi", "1031.MST", "1034.MST", "1036.MST"})
+        DeleteFileA((folder + "\\" + name).c_str());
+    RemoveDirectoryA(folder.c_str());
+    RunResult extract = runPack({"--extract", out, "--out", folder});
+    ASSERT_EQ(extract.exitCode, 0u) << extract.output;
+    EXPECT_EQ(fileBytes(folder + "\\pack_test.msi"), fileBytes(inputs + "pack_test.msi"));
+    EXPECT_EQ(fileBytes(folder + "\\1031.MST"), fileBytes(inputs + "transform_1031.mst"));
+    EXPECT_EQ(fileBytes(folder + "\\1034.MST"), fileBytes(inputs + "transform_1034.mst"));
+    EXPECT_EQ(fileBytes(folder + "\\1036.MST"), fileBytes(inputs + "transform_1036.mst"));
+    EXPECT_EQ(std::count(extract.output.begin(), extract.output.end(), '\n'), 4) << extract.output;
+}
+
+// Texts that disagree with the package's own properties are each named.
+TEST_F(PackTool, InspectNamesTextsThatDisagreeWithThePackage) {
+    ASSERT_EQ(runPack({"--msi", inputs + "pack_test.msi", "--product-code",
+                       "{01234567-89AB-CDEF-0123-456789ABCDEF}", "--version", "2.3.5", "--stub",
+                       stub, "--out", out})
+                  .exitCode,
+              0u);
+    RunResult inspect = runPack({"--inspect", out});
+    EXPECT_EQ(inspect.exitCode, 2u) << inspect.output;
+    EXPECT_NE(inspect.output.find(out +
+                                  ": PRODUCTCODE \"{01234567-89AB-CDEF-0123-456789ABCDEF}\" "
+                                  "differs from the package's ProductCode \"" +
+                                  std::string(testProductCode) + "\""),
+              std::string::npos)
+        << inspect.output;
+    EXPECT_NE(inspect.output.find(
+                  "VERSION \"2.3.5\" differs from the package's ProductVersion \"2.3.4\""),
+              std::string::npos)
+        << inspect.output;
+    EXPECT_EQ(inspect.output.find("PRODUCTNAME"), std::string::npos) << inspect.output;
+    // A program that is no setup: nothing to look at.
+    RunResult empty = runPack({"--inspect", stub});
+    EXPECT_EQ(empty.exitCode, 2u);
+    EXPECT_NE(empty.output.find(stub + ": carries no package"), std::string::npos) << empty.output;
 }
 
 TEST_F(PackTool, ReplacesAnEarlierSetupAndLeavesNoTemporaryFile) {

@@ -9,7 +9,10 @@
 
 #include "setup_pack/options.h"
 #include "setup_pack/package_info.h"
+#include "setup_pack/setup_contents.h"
 #include "setup_pack/setup_file.h"
+#include "setup_pack/sha256.h"
+#include "setup_pack/system_message.h"
 #include "setup_pack/utf8.h"
 
 namespace {
@@ -107,6 +110,96 @@ int pack(const PackOptions& options) {
     return packSuccess;
 }
 
+std::string describe(const std::vector<unsigned char>& bytes) {
+    return std::to_string(bytes.size()) + " bytes, SHA-256 " +
+           sha256Hex(bytes.data(), bytes.size());
+}
+
+// The package's own properties, read from a temporary copy (the database
+// functions open files only).
+PackageInfo embeddedPackageInfo(const std::vector<unsigned char>& package,
+                                const std::string& setupPath) {
+    wchar_t folder[MAX_PATH], temporary[MAX_PATH];
+    DWORD length = GetTempPathW(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH || !GetTempFileNameW(folder, L"spk", 0, temporary))
+        throw PackError(packWriteFailed, setupPath,
+                        "cannot create a temporary file: " + systemMessage(GetLastError()));
+    std::string copy = narrow(temporary);
+    try {
+        HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        bool ok = file != INVALID_HANDLE_VALUE &&
+                  WriteFile(file, package.data(), static_cast<DWORD>(package.size()), &written,
+                            nullptr) &&
+                  written == package.size();
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        if (!ok)
+            throw PackError(packWriteFailed, copy, "cannot write the package's copy");
+        PackageInfo info = readPackageInfo(copy);
+        DeleteFileW(temporary);
+        return info;
+    } catch (const PackError& error) {
+        DeleteFileW(temporary);
+        throw PackError(error.exitCode(), setupPath, std::string("its package: ") + error.what());
+    }
+}
+
+// Prints what the setup carries; exit 2 naming each text that disagrees
+// with the package's own property.
+int inspect(const std::string& path) {
+    SetupContents setup = readSetupContents(path);
+    auto text = [](const std::optional<std::string>& value) {
+        return value ? *value : std::string("(none)");
+    };
+    std::string report = "product name: " + text(setup.productName) + "\n" +
+                         "product code: " + text(setup.productCode) + "\n" +
+                         "version: " + text(setup.version) + "\n";
+    report += "package: " + text(setup.packageName) +
+              (setup.package ? ", " + describe(*setup.package) : ", (no package)") + "\n";
+    for (const SetupTransform& transform : setup.transforms)
+        report += "language " + std::to_string(transform.lcid) + ": " +
+                  transformFileName(transform.lcid) + ", " + describe(transform.bytes) + "\n";
+    report += "LANGUAGES: " + text(setup.languages) + "\n";
+    report += "LOGPATH: " + text(setup.logPath) + "\n";
+    report += "signed: " +
+              (setup.certificateSize
+                   ? "yes (" + std::to_string(setup.certificateSize) + " bytes of certificates)"
+                   : std::string("no")) +
+              "\n";
+    print(STD_OUTPUT_HANDLE, report);
+    if (!setup.package)
+        throw PackError(packBadInput, path, "carries no package");
+
+    PackageInfo info = embeddedPackageInfo(*setup.package, path);
+    struct Pair {
+        const char* resource;
+        const std::optional<std::string>& text;
+        const char* property;
+        const std::string& value;
+    } pairs[] = {{"PRODUCTCODE", setup.productCode, "ProductCode", info.productCode},
+                 {"PRODUCTNAME", setup.productName, "ProductName", info.productName},
+                 {"VERSION", setup.version, "ProductVersion", info.productVersion}};
+    int mismatches = 0;
+    for (const Pair& pair : pairs) {
+        if (pair.text && *pair.text == pair.value)
+            continue;
+        ++mismatches;
+        print(STD_ERROR_HANDLE, "setup-pack: " + path + ": " + pair.resource + " \"" +
+                                    text(pair.text) + "\" differs from the package's " +
+                                    pair.property + " \"" + pair.value + "\"\n");
+    }
+    return mismatches ? packBadInput : packSuccess;
+}
+
+int extract(const std::string& path, const std::string& folder) {
+    SetupContents setup = readSetupContents(path);
+    for (const std::string& written : extractSetup(setup, path, folder))
+        print(STD_OUTPUT_HANDLE, "setup-pack: wrote " + written + "\n");
+    return packSuccess;
+}
+
 } // namespace
 
 int main() {
@@ -116,6 +209,10 @@ int main() {
             print(STD_OUTPUT_HANDLE, packUsageText());
             return packSuccess;
         }
+        if (options.inspectPath)
+            return inspect(*options.inspectPath);
+        if (options.extractPath)
+            return extract(*options.extractPath, options.outPath);
         return pack(options);
     } catch (const PackError& error) {
         print(STD_ERROR_HANDLE, "setup-pack: " + error.input() + ": " + error.what() + "\n");

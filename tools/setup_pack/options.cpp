@@ -46,6 +46,8 @@ const char* packUsageText() {
     return "usage: setup-pack --msi PATH [--transform LCID=PATH]... [--languages LIST]\n"
            "                  [--product-name TEXT] [--product-code GUID] [--version TEXT]\n"
            "                  [--log-path PATH] [--stub PATH] --out PATH\n"
+           "       setup-pack --inspect SETUP\n"
+           "       setup-pack --extract SETUP --out FOLDER\n"
            "       setup-pack --help\n"
            "\n"
            "Copies the setup stub (setup.exe beside setup-pack.exe, or --stub) to --out\n"
@@ -64,6 +66,10 @@ const char* packUsageText() {
            "  --log-path PATH         the installer's log file on the target machine\n"
            "  --stub PATH             the setup stub to fill\n"
            "  --out PATH              the setup program to write; written only on success\n"
+           "  --inspect SETUP         prints what a setup carries and checks its texts\n"
+           "                          against its package's properties (exit 2: mismatch)\n"
+           "  --extract SETUP         writes its package and transforms into --out FOLDER\n"
+           "                          under the names the setup gives them\n"
            "\n"
            "Exit codes: 0 success, 1 bad command line, 2 bad input, 3 output not written.\n";
 }
@@ -142,7 +148,8 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
         }
         static const char* const withValue[] = {"--msi",          "--transform",    "--languages",
                                                 "--product-name", "--product-code", "--version",
-                                                "--log-path",     "--stub",         "--out"};
+                                                "--log-path",     "--stub",         "--out",
+                                                "--inspect",      "--extract"};
         bool known = false;
         for (const char* name : withValue)
             known = known || option == name;
@@ -198,9 +205,26 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             checkVersion(value, option);
         } else if (option == "--log-path") {
             once(options.logPath);
+        } else if (option == "--inspect") {
+            once(options.inspectPath);
+        } else if (option == "--extract") {
+            once(options.extractPath);
         } else {
             once(options.stubPath);
         }
+    }
+    if (options.inspectPath || options.extractPath) {
+        const char* mode = options.inspectPath ? "--inspect" : "--extract";
+        if (options.inspectPath && options.extractPath)
+            throw usage("--extract", "does not go with --inspect");
+        if (haveMsi || !options.transforms.empty() || options.languages || options.productName ||
+            options.productCode || options.version || options.logPath || options.stubPath)
+            throw usage(mode, "takes no packing options");
+        if (options.inspectPath && haveOut)
+            throw usage("--out", "does not go with --inspect");
+        if (options.extractPath && !haveOut)
+            throw usage("--out", "is required: the folder to extract into");
+        return options;
     }
     if (!haveMsi)
         throw usage("--msi", "is required");

@@ -46,10 +46,15 @@ struct PackOptions {
     std::optional<std::string> version;
     std::optional<std::string> logPath;
     std::optional<std::string> stubPath;
-    std::string outPath;
+    std::string outPath; // with --extract: the folder to write into
+    // Looking into a written setup instead of packing: --inspect SETUP, or
+    // --extract SETUP --out DIR. Neither goes with any packing option.
+    std::optional<std::string> inspectPath;
+    std::optional<std::string> extractPath;
 };
 
-// Reads the arguments after the program name. Throws PackError with
+// Reads the arguments after the program name (--msi and --out are required
+// unless --inspect or --extract is given). Throws PackError with
 // packUsage for a malformed command line and packBadInput for a transform
 // LCID that cannot be used; file contents are not looked at here.
 PackOptions parsePackOptions(const std::vector<std::string>& arguments);
