@@ -10,13 +10,6 @@ uint32_t read32(const unsigned char* data, size_t offset) {
     return read16(data, offset) | read16(data, offset + 2) << 16;
 }
 
-// One's complement subtraction of a 16-bit word, as imagehlp removes the
-// stored checksum from the sum over the whole file.
-uint32_t subtractWord(uint32_t sum, uint32_t word) {
-    uint32_t low = sum & 0xFFFF;
-    return low >= word ? sum - word : ((low - word) & 0xFFFF) - 1;
-}
-
 } // namespace
 
 bool readPeLayout(const unsigned char* data, size_t size, PeLayout& layout) {
@@ -49,15 +42,14 @@ bool readPeLayout(const unsigned char* data, size_t size, PeLayout& layout) {
 }
 
 uint32_t peChecksum(const unsigned char* data, size_t size, size_t checksumOffset) {
+    // The field counts as zero, wherever it lies (a crafted file may put it
+    // at an odd offset, across two words).
+    auto byte = [&](size_t i) -> uint32_t { return i - checksumOffset < 4 ? 0 : data[i]; };
     uint32_t sum = 0;
     for (size_t i = 0; i < size; i += 2) {
-        sum += i + 1 < size ? read16(data, i) : data[i];
+        sum += byte(i) | (i + 1 < size ? byte(i + 1) << 8 : 0);
         sum = (sum & 0xFFFF) + (sum >> 16);
     }
     sum = ((sum & 0xFFFF) + (sum >> 16)) & 0xFFFF;
-    if (checksumOffset + 4 <= size) {
-        sum = subtractWord(sum, read16(data, checksumOffset));
-        sum = subtractWord(sum, read16(data, checksumOffset + 2));
-    }
     return sum + static_cast<uint32_t>(size);
 }

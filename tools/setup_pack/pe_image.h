@@ -19,8 +19,10 @@ struct PeLayout {
 // false, leaving `layout` unspecified, for anything else.
 bool readPeLayout(const unsigned char* data, size_t size, PeLayout& layout);
 
-// The checksum that imagehlp's CheckSumMappedFile gives for a file of
-// these bytes: the 16-bit one's complement sum of its little-endian words
-// (an odd last byte as a word of its own), without the checksum field's
-// current value, plus the file's length.
+// The PE checksum of a file of these bytes, as imagehlp's CheckSumMappedFile
+// computes it: the 16-bit one's complement sum of its little-endian words
+// (an odd last byte as a word of its own) with the checksum field counted
+// as zero, plus the file's length. (imagehlp subtracts the stored value
+// instead, which can differ by giving 0 for 0xFFFF when the sum is a
+// multiple of 0xFFFF.)
 uint32_t peChecksum(const unsigned char* data, size_t size, size_t checksumOffset);
