@@ -415,6 +415,19 @@ TEST_F(PackTool, InspectNamesTextsThatDisagreeWithThePackage) {
     EXPECT_NE(empty.output.find(stub + ": carries no package"), std::string::npos) << empty.output;
 }
 
+// A PACKAGENAME that is no plain file name could lead --extract out of its
+// folder: refused before the folder is made.
+TEST_F(PackTool, ExtractRefusesAPackageNameThatIsNoPlainFileName) {
+    const std::string folder = work + "bad-name-extract";
+    RemoveDirectoryA(folder.c_str());
+    RunResult run = runPack({"--extract", PACK_BAD_NAME_SETUP, "--out", folder});
+    EXPECT_EQ(run.exitCode, 2u) << run.output;
+    EXPECT_NE(run.output.find("PACKAGENAME \"setup|test.msi\" is not a plain file name"),
+              std::string::npos)
+        << run.output;
+    EXPECT_FALSE(exists(folder));
+}
+
 TEST_F(PackTool, ReplacesAnEarlierSetupAndLeavesNoTemporaryFile) {
     writeFile(out, "an earlier setup");
     RunResult run = runPack({"--msi", inputs + "pack_test.msi", "--stub", stub, "--out", out});
