@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "os/handle.h"
 #include "setup_pack/options.h"
 #include "setup_pack/package_info.h"
 #include "setup_pack/setup_contents.h"
@@ -126,15 +127,14 @@ PackageInfo embeddedPackageInfo(const std::vector<unsigned char>& package,
                         "cannot create a temporary file: " + systemMessage(GetLastError()));
     std::string copy = narrow(temporary);
     try {
-        HANDLE file = CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        OSHandle file(CreateFileW(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
-        bool ok = file != INVALID_HANDLE_VALUE &&
-                  WriteFile(file, package.data(), static_cast<DWORD>(package.size()), &written,
-                            nullptr) &&
+        bool ok = file.isOpen() &&
+                  WriteFile(file.get(), package.data(), static_cast<DWORD>(package.size()),
+                            &written, nullptr) &&
                   written == package.size();
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file);
+        ok = file.close() && ok;
         if (!ok)
             throw PackError(packWriteFailed, copy, "cannot write the package's copy");
         PackageInfo info = readPackageInfo(copy);

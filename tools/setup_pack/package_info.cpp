@@ -5,6 +5,7 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include "os/handle.h"
 #include "setup_pack/options.h"
 #include "setup_pack/system_message.h"
 #include "setup_pack/utf8.h"
@@ -62,29 +63,27 @@ std::string readProperty(MSIHANDLE database, const std::string& path, const char
 } // namespace
 
 std::vector<unsigned char> readInputFile(const std::string& path) {
-    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    OSHandle file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isOpen())
         throw PackError(packBadInput, path, "cannot open: " + systemMessage(GetLastError()));
     std::vector<unsigned char> bytes;
     LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) != 0;
+    bool ok = GetFileSizeEx(file.get(), &size) != 0;
     DWORD error = ok ? 0 : GetLastError();
-    if (ok && size.QuadPart > maxInputBytes) {
-        CloseHandle(file);
+    if (ok && size.QuadPart > maxInputBytes)
         throw PackError(packBadInput, path,
                         "is larger than 1 GiB, more than a 32-bit setup can map (" +
                             std::to_string(size.QuadPart) + " bytes)");
-    }
     if (ok) {
         bytes.resize(static_cast<size_t>(size.QuadPart));
         DWORD read = 0;
-        ok = bytes.empty() ||
-             (ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) &&
-              read == bytes.size());
+        ok = bytes.empty() || (ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                        &read, nullptr) &&
+                               read == bytes.size());
         error = ok ? 0 : GetLastError();
     }
-    CloseHandle(file);
+    file.close();
     if (!ok)
         throw PackError(packBadInput, path, "cannot read: " + systemMessage(error));
     return bytes;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "os/handle.h"
 #include "setup_pack/options.h"
 #include "setup_pack/pe_image.h"
 #include "setup_pack/system_message.h"
@@ -75,14 +76,15 @@ int32_t transformLcid(const std::wstring& name) {
 }
 
 uint32_t certificateSize(const std::string& path) {
-    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    OSHandle file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isOpen())
         throw PackError(packBadInput, path, "cannot open: " + systemMessage(GetLastError()));
     std::vector<unsigned char> headers(4096);
     DWORD read = 0;
-    bool ok = ReadFile(file, headers.data(), static_cast<DWORD>(headers.size()), &read, nullptr);
-    CloseHandle(file);
+    bool ok =
+        ReadFile(file.get(), headers.data(), static_cast<DWORD>(headers.size()), &read, nullptr);
+    file.close();
     PeLayout layout;
     if (!ok || !readPeLayout(headers.data(), read, layout))
         throw PackError(packBadInput, path, "is not a Windows program (no PE headers)");
@@ -95,16 +97,16 @@ bool plainFileName(const std::string& name) {
 }
 
 void writeFileBytes(const std::string& path, const std::vector<unsigned char>& bytes) {
-    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    OSHandle file(CreateFileW(widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isOpen())
         throw PackError(packWriteFailed, path, "cannot create: " + systemMessage(GetLastError()));
     DWORD written = 0;
-    bool ok = bytes.empty() ||
-              (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-               written == bytes.size());
+    bool ok = bytes.empty() || (WriteFile(file.get(), bytes.data(),
+                                          static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                                written == bytes.size());
     DWORD error = GetLastError();
-    CloseHandle(file);
+    ok = file.close() && ok;
     if (!ok) {
         DeleteFileW(widen(path).c_str());
         throw PackError(packWriteFailed, path, "cannot write: " + systemMessage(error));

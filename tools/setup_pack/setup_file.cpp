@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "os/handle.h"
 #include "setup_pack/options.h"
 #include "setup_pack/pe_image.h"
 #include "setup_pack/system_message.h"
@@ -59,14 +60,14 @@ bool readWhole(HANDLE file, std::vector<unsigned char>& bytes) {
 // Writes the true PE checksum into the filled copy: a changed program whose
 // stored checksum no longer matches is what drivers and some scanners refuse.
 std::string writeChecksum(const wchar_t* path) {
-    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    OSHandle file(CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isOpen())
         return "cannot open the copy for its checksum: " + systemMessage(GetLastError());
     std::vector<unsigned char> bytes;
     std::string failure;
     PeLayout layout;
-    if (!readWhole(file, bytes))
+    if (!readWhole(file.get(), bytes))
         failure = "cannot read the copy for its checksum: " + systemMessage(GetLastError());
     else if (!readPeLayout(bytes.data(), bytes.size(), layout))
         failure = "the copy is no longer a Windows program";
@@ -78,11 +79,13 @@ std::string writeChecksum(const wchar_t* path) {
         LARGE_INTEGER at;
         at.QuadPart = static_cast<LONGLONG>(layout.checksumOffset);
         DWORD written = 0;
-        if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN) ||
-            !WriteFile(file, field, sizeof field, &written, nullptr) || written != sizeof field)
+        if (!SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) ||
+            !WriteFile(file.get(), field, sizeof field, &written, nullptr) ||
+            written != sizeof field)
             failure = "cannot write the checksum: " + systemMessage(GetLastError());
     }
-    CloseHandle(file);
+    if (!file.close() && failure.empty())
+        failure = "cannot close the copy: " + systemMessage(GetLastError());
     return failure;
 }
 
@@ -124,13 +127,12 @@ void checkStub(const std::string& path) {
     if (FindResourceExW(stub.get(), MAKEINTRESOURCEW(10), L"PACKAGEFILE", english)) // RT_RCDATA
         throw PackError(packBadInput, path,
                         "already carries a package; give the empty stub setup.exe");
-    HANDLE file = CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    OSHandle file(CreateFileW(widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     std::vector<unsigned char> bytes;
-    bool read = file != INVALID_HANDLE_VALUE && readWhole(file, bytes);
+    bool read = file.isOpen() && readWhole(file.get(), bytes);
     DWORD error = GetLastError();
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
+    file.close();
     if (!read)
         throw PackError(packBadInput, path, "cannot read the stub: " + systemMessage(error));
     PeLayout layout;
