@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "os/handle.h"
+#include "setup_pack/data_module.h"
 #include "setup_pack/options.h"
 #include "setup_pack/pe_image.h"
 #include "setup_pack/system_message.h"
@@ -14,22 +15,6 @@
 namespace {
 
 const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-
-class DataModule {
-  public:
-    explicit DataModule(const std::string& path)
-        : module_(LoadLibraryExW(widen(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-    DataModule(const DataModule&) = delete;
-    DataModule& operator=(const DataModule&) = delete;
-    ~DataModule() {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    HMODULE get() const { return module_; }
-
-  private:
-    HMODULE module_;
-};
 
 std::optional<std::vector<unsigned char>> resourceBytes(HMODULE module, const wchar_t* name) {
     HRSRC found = FindResourceExW(module, MAKEINTRESOURCEW(10), name, english); // RT_RCDATA

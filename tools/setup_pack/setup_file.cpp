@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "os/handle.h"
+#include "setup_pack/data_module.h"
 #include "setup_pack/options.h"
 #include "setup_pack/pe_image.h"
 #include "setup_pack/system_message.h"
@@ -14,23 +15,6 @@
 namespace {
 
 const WORD english = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US);
-
-// Frees a module loaded as a data file.
-class DataModule {
-  public:
-    explicit DataModule(const std::string& path)
-        : module_(LoadLibraryExW(widen(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)) {}
-    DataModule(const DataModule&) = delete;
-    DataModule& operator=(const DataModule&) = delete;
-    ~DataModule() {
-        if (module_)
-            FreeLibrary(module_);
-    }
-    HMODULE get() const { return module_; }
-
-  private:
-    HMODULE module_;
-};
 
 bool manifestNamesSetup(HMODULE module) {
     HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24)); // RT_MANIFEST
