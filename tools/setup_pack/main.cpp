@@ -4,6 +4,7 @@
 
 #include <iostream>
 
+#include "setup_pack/language_transforms.h"
 #include "setup_pack/options.h"
 #include "setup_pack/package_info.h"
 #include "setup_pack/setup_file.h"
@@ -33,11 +34,9 @@ int pack(const PackOptions& options) {
     PackageInfo info = readPackageInfo(options.msiPath);
     resources.push_back({"PACKAGEFILE", std::move(package)});
 
-    for (const TransformInput& transform : options.transforms) {
-        std::vector<unsigned char> bytes = readInputFile(transform.path);
-        checkCompoundFile(bytes, transform.path, "an installer transform");
-        resources.push_back({"LANG" + std::to_string(transform.lcid), std::move(bytes)});
-    }
+    for (const TransformInput& transform : options.transforms)
+        resources.push_back({"LANG" + std::to_string(transform.lcid),
+                             languageTransform(transform, options.msiPath)});
 
     // The package's own values must satisfy the same rules as the options.
     std::string productCode = options.productCode ? *options.productCode : info.productCode;
@@ -79,6 +78,12 @@ int main(int argc, char** argv) {
         PackOptions options = parsePackOptions(std::vector<std::string>(argv + 1, argv + argc));
         if (options.help) {
             std::cout << packUsageText();
+            return packSuccess;
+        }
+        if (options.makeTransform) {
+            writeTransformFile(options);
+            std::cout << "setup-pack: wrote " << options.outPath << ": the transform from "
+                      << options.msiPath << " to " << options.localizedPath << "\n";
             return packSuccess;
         }
         return pack(options);
