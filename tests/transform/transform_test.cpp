@@ -126,6 +126,32 @@ TEST_P(TransformRoundTrip, BasePlusTransformExportsAsTheLocalizedPackage) {
     EXPECT_EQ(stat.clsid.Data1, 0x000C1082u);
     msi_transform::checkTransform(transform, inputs + "base.msi");
 
+    // Its summary: both products, the templates, no validation and no
+    // suppressed errors.
+    MSIHANDLE summary = 0;
+    ASSERT_EQ(MsiGetSummaryInformationW(0, wide(transform).c_str(), 0, &summary), 0u);
+    auto property = [summary](UINT id, INT& number) {
+        UINT type = 0;
+        FILETIME time;
+        wchar_t text[200] = L"";
+        DWORD size = 200;
+        number = -1;
+        MsiSummaryInfoGetPropertyW(summary, id, &type, &number, &time, text, &size);
+        return std::wstring(text);
+    };
+    INT number = 0;
+    EXPECT_EQ(property(9, number), L"{3F1B6C2E-8D4A-4E7B-9C05-1A2B3C4D5E6F}2.1.0;"
+                                   L"{3F1B6C2E-8D4A-4E7B-9C05-1A2B3C4D5E6F}2.1.0;"
+                                   L"{7A6B5C4D-3E2F-4A1B-8C9D-0E1F2A3B4C5D}");
+    EXPECT_EQ(property(7, number), L"Intel;1033");
+    property(16, number);
+    EXPECT_EQ(number, 0);
+    property(19, number);
+    EXPECT_EQ(number, 1);
+    property(14, number);
+    EXPECT_EQ(number, 200);
+    MsiCloseHandle(summary);
+
     ASSERT_TRUE(CopyFileA((inputs + "base.msi").c_str(), applied.c_str(), FALSE));
     MSIHANDLE database = 0, original = 0;
     openDatabase(applied, reinterpret_cast<LPCWSTR>(MSIDBOPEN_TRANSACT), database);
@@ -173,6 +199,7 @@ TEST(TransformRefusal, NamesTheInputAndLeavesNothing) {
         {"base.msi", "other_version.msi", "other_version.msi", "another ProductVersion"},
         {"base.msi", "dropped_table.msi", "dropped_table.msi", "drops table `Settings`"},
         {"base.msi", "cabinet.msi", "cabinet.msi", "`_Streams`"},
+        {"base.msi", "polish_ae.msi", "polish_ae.msi", "cannot hold"},
         {"base.msi", "not_database.msi", "not_database.msi", "is no installer database"},
         {"not_database.msi", "localized_1036.msi", "not_database.msi", "is no installer database"},
     };
