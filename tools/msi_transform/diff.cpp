@@ -62,7 +62,7 @@ std::u16string rowKey(const Table& table, const std::vector<Cell>& row) {
     std::u16string key;
     for (size_t i = 0; i < table.columns.size(); ++i)
         if (table.columns[i].type & typeKey) {
-            key += char16_t(row[i].kind) + u'0';
+            key += static_cast<char16_t>(u'0' + row[i].kind);
             key += cellText(row[i]);
             key += char16_t(0);
         }

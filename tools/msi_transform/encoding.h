@@ -3,6 +3,7 @@
 // packed stream names, the string pool, table rows and the summary property
 // set. Texts are UTF-16 where the installer has them so; pool strings are the
 // bytes of the pool's code page, converted by the caller.
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>

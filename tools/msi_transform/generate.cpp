@@ -6,6 +6,9 @@
 #include <msiquery.h>
 #include <objbase.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
 #include <map>
 
 #include "msi_transform/diff.h"

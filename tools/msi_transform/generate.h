@@ -4,6 +4,7 @@
 // structured-storage file. Paths are UTF-8.
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace msi_transform {
 
