@@ -78,7 +78,7 @@ int installerClass(const CLSID& clsid) {
 
 class Reader {
   public:
-    Reader(const std::string& path) : path_(path) {}
+    explicit Reader(const std::string& path) : path_(path) {}
 
     void open() {
         CLSID clsid;
@@ -297,9 +297,21 @@ bool encodeIn(uint32_t codePage, const std::u16string& text, std::string& bytes)
     return !usedDefault && back == wide;
 }
 
+// The ANSI code page of a language, 0 when the system knows none.
+uint32_t ansiCodePage(const std::u16string& language) {
+    std::string digits = narrow(toWide(language));
+    LCID lcid = static_cast<LCID>(strtoul(digits.c_str(), nullptr, 10));
+    wchar_t buffer[8] = L"";
+    if (!lcid || !GetLocaleInfoW(lcid, LOCALE_IDEFAULTANSICODEPAGE, buffer, 8))
+        return 0;
+    return static_cast<uint32_t>(wcstoul(buffer, nullptr, 10));
+}
+
 // The summary of the transform, from both packages' summaries.
+// A neutral summary that needs a code page gets `fallbackCodePage`.
 Bytes transformSummary(const std::string& basePath, MSIHANDLE base, const std::string& locPath,
-                       MSIHANDLE localized, const Database& baseData, const Database& locData) {
+                       MSIHANDLE localized, const Database& baseData, const Database& locData,
+                       uint32_t fallbackCodePage) {
     MsiHandle baseInfo, locInfo;
     UINT result = MsiGetSummaryInformationW(base, nullptr, 0, baseInfo.out());
     if (result != ERROR_SUCCESS)
@@ -335,6 +347,18 @@ Bytes transformSummary(const std::string& basePath, MSIHANDLE base, const std::s
     Value codePage = get(locInfo.get(), pidCodePage);
     uint32_t summaryCodePage = codePage.present ? static_cast<uint32_t>(codePage.number) : 0;
     std::map<uint32_t, SummaryProperty> properties;
+    if (summaryCodePage == 0 && fallbackCodePage != 0) {
+        static const UINT texts[] = {pidTitle,    pidSubject,  pidAuthor,      pidKeywords,
+                                     pidComments, pidTemplate, pidLastSavedBy, pidAppName};
+        for (UINT pid : texts)
+            for (MSIHANDLE info : {baseInfo.get(), locInfo.get()})
+                for (wchar_t c : get(info, pid).text)
+                    if (c >= 0x80) {
+                        summaryCodePage = fallbackCodePage;
+                        codePage.present = true;
+                        codePage.number = static_cast<INT>(fallbackCodePage);
+                    }
+    }
     auto putText = [&](uint32_t pid, const std::wstring& text, const std::string& input) {
         SummaryProperty property;
         property.kind = SummaryProperty::String;
@@ -383,16 +407,6 @@ Bytes transformSummary(const std::string& basePath, MSIHANDLE base, const std::s
     security.number = 1;
     properties[pidSecurity] = security;
     return summaryStream(properties);
-}
-
-// The ANSI code page of a language, 0 when the system knows none.
-uint32_t ansiCodePage(const std::u16string& language) {
-    std::string digits = narrow(toWide(language));
-    LCID lcid = static_cast<LCID>(strtoul(digits.c_str(), nullptr, 10));
-    wchar_t buffer[8] = L"";
-    if (!lcid || !GetLocaleInfoW(lcid, LOCALE_IDEFAULTANSICODEPAGE, buffer, 8))
-        return 0;
-    return static_cast<uint32_t>(wcstoul(buffer, nullptr, 10));
 }
 
 void writeStorage(const std::string& outPath, const std::vector<Stream>& streams,
@@ -480,8 +494,9 @@ void makeTransform(const std::string& basePath, const std::string& localizedPath
     } catch (const Refusal& refusal) {
         throw TransformError(localizedPath, refusal.what());
     }
-    Bytes summary = transformSummary(basePath, base.handle(), localizedPath, localized.handle(),
-                                     baseData, locData);
+    Bytes summary =
+        transformSummary(basePath, base.handle(), localizedPath, localized.handle(), baseData,
+                         locData, ansiCodePage(property(locData, u"ProductLanguage")));
     writeStorage(outPath, streams, summary);
 }
 
