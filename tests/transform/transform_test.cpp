@@ -223,14 +223,43 @@ TEST(TransformRefusal, NamesTheInputAndLeavesNothing) {
         EXPECT_EQ(name.find(".tmp"), std::string::npos) << name;
 }
 
-TEST(TransformRefusal, ADatabaseIsNoTransform) {
-    std::string message;
-    try {
-        msi_transform::checkTransform(inputs + "localized_1036.msi", inputs + "base.msi");
-    } catch (const msi_transform::TransformError& error) {
-        message = error.what();
+// A compound file with the given root class id and nothing else.
+void writeStorageOfClass(const std::string& path, unsigned long classId) {
+    CoInitialize(nullptr);
+    IStorage* storage = nullptr;
+    ASSERT_EQ(StgCreateDocfile(wide(path).c_str(),
+                               STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE | STGM_DIRECT, 0,
+                               &storage),
+              S_OK);
+    CLSID clsid = {classId, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+    storage->SetClass(clsid);
+    storage->Release();
+}
+
+TEST(TransformRefusal, OnlyATransformPassesTheCheckByItsClass) {
+    CreateDirectoryA(work.c_str(), nullptr);
+    std::string patch = work + "class_patch.msp", other = work + "class_other.bin";
+    writeStorageOfClass(patch, 0x000C1086);
+    writeStorageOfClass(other, 0x000C1083);
+    struct Case {
+        std::string path, message;
+    } cases[] = {
+        {inputs + "localized_1036.msi", "is an installer database, not a transform"},
+        {patch, "is a patch, not a transform"},
+        {other, "is not an installer transform (wrong class id)"},
+        {inputs + "not_database.msi", "is not an installer transform (no compound file)"},
+    };
+    for (const Case& c : cases) {
+        std::string message, input;
+        try {
+            msi_transform::checkTransform(c.path, inputs + "base.msi");
+        } catch (const msi_transform::TransformError& error) {
+            message = error.what();
+            input = error.input();
+        }
+        EXPECT_EQ(message, c.message);
+        EXPECT_EQ(input, c.path);
     }
-    EXPECT_EQ(message, "is an installer database, not a transform");
 }
 
 } // namespace
