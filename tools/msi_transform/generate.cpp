@@ -6,6 +6,7 @@
 #include <msiquery.h>
 #include <objbase.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -223,6 +224,9 @@ Database readDatabase(Reader& reader) {
     }
     for (const auto& row : reader.rows(L"SELECT `Name` FROM `_Storages`", {text}, true))
         database.storages.push_back(row[0].text);
+    // The storage lists them in an order of its own.
+    std::sort(database.streams.begin(), database.streams.end());
+    std::sort(database.storages.begin(), database.storages.end());
     return database;
 }
 
