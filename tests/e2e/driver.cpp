@@ -26,6 +26,7 @@
 //   product CODE                       prints the installed version of a
 //                                      product as the Windows Installer
 //                                      reports it
+//   product-name CODE                  prints the installed product's name
 //   registry KEY NAME                  prints a value under HKEY_CURRENT_USER
 //   environment                        prints the UI language and code page
 //
@@ -200,6 +201,8 @@ class Driver {
             tempFiles();
         else if (name == "product" && words.size() == 2)
             product(words[1]);
+        else if (name == "product-name" && words.size() == 2)
+            productName(words[1]);
         else if (name == "registry" && words.size() == 3)
             registryValue(words[1], words[2]);
         else if (name == "environment" && words.size() == 1)
@@ -422,6 +425,17 @@ class Driver {
             std::printf("product %s\n", version);
         else
             std::printf("product error %u\n", result);
+    }
+
+    void productName(const std::string& code) {
+        char name[256] = {};
+        DWORD length = sizeof(name);
+        UINT result =
+            MsiGetProductInfoA(code.c_str(), INSTALLPROPERTY_INSTALLEDPRODUCTNAME, name, &length);
+        if (result == ERROR_SUCCESS)
+            std::printf("product-name %s\n", quoted(name).c_str());
+        else
+            std::printf("product-name error %u\n", result);
     }
 
     void registryValue(const std::string& key, const std::string& name) {

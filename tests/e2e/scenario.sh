@@ -88,6 +88,28 @@ window "Setup Test Product"
 EOF
 }
 
+# The three-language setup, packed by setup-pack in the scenario's prefix:
+# the English package with the French and German ones as --language, so
+# the tool makes both transforms. Its path is `languages_setup`.
+pack_languages() {
+  languages_setup='C:\languages-setup.exe'
+  in_prefix "$E2E_PACK" --msi "$(win "$E2E_PACKAGES/languages-1033.msi")" \
+    --language "1036=$(win "$E2E_PACKAGES/languages-1036.msi")" \
+    --language "1031=$(win "$E2E_PACKAGES/languages-1031.msi")" \
+    --log-path 'C:\setup-test.log' --stub "$(win "$E2E_STUB")" --out "$languages_setup" >/dev/null
+}
+
+# A silent run of the three-language setup with SWITCHES and what it
+# installed: the product's name and the greeting its property gave.
+languages_silent() { # SWITCHES...
+  new_prefix
+  pack_languages
+  temp=$(temp_folder)
+  drive run "$languages_setup" "$@" -- exit -- temp-files -- product "$product" -- \
+    product-name "$product" -- registry "$product_key" Greeting
+  log_properties ProductName TRANSFORMS
+}
+
 case $scenario in
 make-template)
   make_template
@@ -480,6 +502,75 @@ $(boxes "")
 $(boxes " /S")
 temp-files none
 log absent
+EOF
+  ;;
+
+languages-french)
+  # /L1036: the transform setup-pack made from the French package changes
+  # the product's name and the greeting property.
+  languages_silent /S /L1036
+  expect <<EOF
+run /S /L1036
+exit 0
+temp-files none
+product 1.0.1
+product-name "Produit de test"
+registry Greeting "Bonjour à tous"
+ProductName = Produit de test
+TRANSFORMS = ${temp}1036.MST
+EOF
+  ;;
+
+languages-german)
+  languages_silent /S /L1031
+  expect <<EOF
+run /S /L1031
+exit 0
+temp-files none
+product 1.0.1
+product-name "Testprodukt"
+registry Greeting "Guten Tag"
+ProductName = Testprodukt
+TRANSFORMS = ${temp}1031.MST
+EOF
+  ;;
+
+languages-english)
+  languages_silent /S
+  expect <<EOF
+run /S
+exit 0
+temp-files none
+product 1.0.1
+product-name "Setup Test Product"
+registry Greeting "Hello"
+ProductName = Setup Test Product
+TRANSFORMS absent
+EOF
+  ;;
+
+languages-french-dialog)
+  # A French user with no switches: the dialog offers the three languages
+  # with French chosen, and OK installs the French product.
+  new_prefix
+  language fr_FR.UTF-8
+  pack_languages
+  temp=$(temp_folder)
+  drive run "$languages_setup" -- window "Choisissez la langue d'installation" -- press OK -- \
+    exit -- product-name "$product" -- registry "$product_key" Greeting
+  log_properties TRANSFORMS
+  expect <<EOF
+run
+window "Choisissez la langue d'installation"
+  button "OK"
+  button "Annuler"
+  combo "English" 1033, "Français" 1036, "Deutch" 1031; selected "Français"
+  text "Choisissez la langue d'installation dans la liste ci-dessous."
+press "OK"
+exit 0
+product-name "Produit de test"
+registry Greeting "Bonjour à tous"
+TRANSFORMS = ${temp}1036.MST
 EOF
   ;;
 

@@ -58,6 +58,53 @@ TEST(PackOptions, LeavesUnsetOptionsEmptySoThatThePackageDecides) {
     EXPECT_EQ(defaultLanguageList(options.transforms), "1033");
 }
 
+TEST(PackOptions, LanguagesAndReadyMadeTransformsShareTheLanguageList) {
+    PackOptions options =
+        parsePackOptions({"--msi", "a.msi", "--language", "1036=fr.msi", "--transform",
+                          "1031=de.mst", "--language", "1034=es.msi", "--out", "o.exe"});
+    ASSERT_EQ(options.transforms.size(), 3u);
+    EXPECT_TRUE(options.transforms[0].localized);
+    EXPECT_FALSE(options.transforms[1].localized);
+    EXPECT_EQ(options.transforms[2].path, "es.msi");
+    EXPECT_EQ(defaultLanguageList(options.transforms), "1033;1036;1031;1034");
+    EXPECT_FALSE(options.makeTransform);
+    try {
+        parsePackOptions({"--msi", "a.msi", "--transform", "1036=fr.mst", "--language",
+                          "1036=fr.msi", "--out", "o.exe"});
+        ADD_FAILURE() << "1036 twice accepted";
+    } catch (const PackError& error) {
+        EXPECT_EQ(error.exitCode(), packBadInput);
+        EXPECT_EQ(error.input(), "--language 1036=fr.msi");
+    }
+}
+
+TEST(PackOptions, MakeTransformTakesThePackageTheLocalizedPackageAndTheOutput) {
+    PackOptions options = parsePackOptions(
+        {"--make-transform", "--msi", "a.msi", "--localized", "fr.msi", "--out", "fr.mst"});
+    EXPECT_TRUE(options.makeTransform);
+    EXPECT_EQ(options.localizedPath, "fr.msi");
+    EXPECT_EQ(options.outPath, "fr.mst");
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* input;
+    } cases[] = {
+        {{"--make-transform", "--msi", "a.msi", "--out", "o.mst"}, "--localized"},
+        {{"--msi", "a.msi", "--localized", "fr.msi", "--out", "o.exe"}, "--localized"},
+        {{"--make-transform", "--msi", "a.msi", "--localized", "fr.msi", "--language",
+          "1031=de.msi", "--out", "o.mst"},
+         "--make-transform"},
+    };
+    for (const Case& c : cases) {
+        try {
+            parsePackOptions(c.arguments);
+            ADD_FAILURE() << c.input << " accepted";
+        } catch (const PackError& error) {
+            EXPECT_EQ(error.exitCode(), packUsage);
+            EXPECT_EQ(error.input(), c.input);
+        }
+    }
+}
+
 TEST(PackOptions, HelpWinsOverEverythingElse) {
     EXPECT_TRUE(parsePackOptions({"--help"}).help);
     EXPECT_TRUE(parsePackOptions({"--msi", "a.msi", "--help", "--bogus"}).help);

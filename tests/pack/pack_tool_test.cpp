@@ -5,6 +5,7 @@
 #include <imagehlp.h>
 #include <msi.h>
 #include <wincrypt.h>
+#include <msiquery.h>
 
 #include <gtest/gtest.h>
 
@@ -113,6 +114,45 @@ std::vector<std::string> leftovers(const char* pattern) {
     return names;
 }
 
+// The transform from the package to its localized copy, made by the tool
+// once per test program.
+std::string transformFile(const std::string& lcid) {
+    std::string path = work + "transform_" + lcid + ".mst";
+    if (!exists(path)) {
+        CreateDirectoryA(PACK_WORK_DIR, nullptr);
+        RunResult run =
+            runPack({"--make-transform", "--msi", inputs + "pack_test.msi", "--localized",
+                     inputs + "localized_" + lcid + ".msi", "--out", path});
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
+    }
+    return path;
+}
+
+// The ProductName of the package with the transform applied by the system.
+std::string transformedName(const std::string& transform) {
+    std::string copy = work + "transformed.msi";
+    EXPECT_TRUE(CopyFileA((inputs + "pack_test.msi").c_str(), copy.c_str(), FALSE));
+    MSIHANDLE database = 0, view = 0, record = 0;
+    std::string name = "(none)";
+    if (MsiOpenDatabaseA(copy.c_str(), MSIDBOPEN_TRANSACT, &database) == ERROR_SUCCESS) {
+        EXPECT_EQ(MsiDatabaseApplyTransformA(database, transform.c_str(), 0), 0u);
+        if (MsiDatabaseOpenViewA(database,
+                                 "SELECT `Value` FROM `Property` WHERE `Property`='ProductName'",
+                                 &view) == ERROR_SUCCESS &&
+            MsiViewExecute(view, 0) == ERROR_SUCCESS && MsiViewFetch(view, &record) == 0) {
+            char value[100];
+            DWORD size = sizeof value;
+            MsiRecordGetStringA(record, 1, value, &size);
+            name = value;
+            MsiCloseHandle(record);
+        }
+        MsiCloseHandle(view);
+        MsiCloseHandle(database);
+    }
+    DeleteFileA(copy.c_str());
+    return name;
+}
+
 // The resources of a written setup, read as the setup reads its own.
 class SetupResources {
   public:
@@ -168,15 +208,15 @@ class PackTool : public ::testing::Test {
 };
 
 TEST_F(PackTool, SetupCarriesEveryInputByteForByte) {
-    RunResult run = runPack({"--msi", inputs + "pack_test.msi", "--transform",
-                             "1036=" + inputs + "transform_1036.mst", "--transform",
-                             "1031=" + inputs + "transform_1031.mst", "--log-path",
-                             "C:\\Logs\\pack test.log", "--stub", stub, "--out", out});
+    RunResult run =
+        runPack({"--msi", inputs + "pack_test.msi", "--transform", "1036=" + transformFile("1036"),
+                 "--transform", "1031=" + transformFile("1031"), "--log-path",
+                 "C:\\Logs\\pack test.log", "--stub", stub, "--out", out});
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     SetupResources setup(out);
     EXPECT_EQ(setup.bytes("PACKAGEFILE"), fileBytes(inputs + "pack_test.msi"));
-    EXPECT_EQ(setup.bytes("LANG1036"), fileBytes(inputs + "transform_1036.mst"));
-    EXPECT_EQ(setup.bytes("LANG1031"), fileBytes(inputs + "transform_1031.mst"));
+    EXPECT_EQ(setup.bytes("LANG1036"), fileBytes(transformFile("1036")));
+    EXPECT_EQ(setup.bytes("LANG1031"), fileBytes(transformFile("1031")));
     EXPECT_FALSE(setup.has(RT_RCDATA, "LANG1033"));
     // Defaults: from the package's Property table and the transforms' order.
     EXPECT_EQ(setup.bytes("PACKAGENAME"), wideBytes("pack_test.msi"));
@@ -203,12 +243,56 @@ std::vector<unsigned char> utf16Bytes(const std::u16string& text) {
     return bytes;
 }
 
+TEST_F(PackTool, LanguagesGetTheirTransformMadeAndMixWithReadyMadeOnes) {
+    RunResult run = runPack({"--msi", inputs + "pack_test.msi", "--language",
+                             "1036=" + inputs + "localized_1036.msi", "--transform",
+                             "1031=" + transformFile("1031"), "--stub", stub, "--out", out});
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    SetupResources setup(out);
+    EXPECT_EQ(setup.bytes("LANGUAGES"), wideBytes("1033;1036;1031"));
+    EXPECT_EQ(setup.bytes("LANG1031"), fileBytes(transformFile("1031")));
+    std::vector<unsigned char> french = setup.bytes("LANG1036");
+    std::string embedded = work + "embedded_1036.mst";
+    writeFile(embedded, std::string(french.begin(), french.end()));
+    EXPECT_EQ(transformedName(embedded), "Produit de test");
+    EXPECT_EQ(transformedName(transformFile("1031")), "Testprodukt");
+    char temp[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((std::string(temp) + "mst*.tmp*").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << found.cFileName; // the made transform is gone
+    if (search != INVALID_HANDLE_VALUE)
+        FindClose(search);
+}
+
+TEST_F(PackTool, MakeTransformWritesOneFileOrNothing) {
+    std::string mst = work + "made.mst";
+    DeleteFileA(mst.c_str());
+    RunResult refused = runPack({"--make-transform", "--msi", inputs + "pack_test.msi",
+                                 "--localized", inputs + "other_code.msi", "--out", mst});
+    EXPECT_EQ(refused.exitCode, 2u) << refused.output;
+    EXPECT_NE(refused.output.find(inputs + "other_code.msi: the localized package has another "
+                                           "ProductCode"),
+              std::string::npos)
+        << refused.output;
+    EXPECT_FALSE(exists(mst));
+    RunResult made = runPack({"--make-transform", "--msi", inputs + "pack_test.msi", "--localized",
+                              inputs + "localized_1036.msi", "--out", mst});
+    ASSERT_EQ(made.exitCode, 0u) << made.output;
+    EXPECT_EQ(transformedName(mst), "Produit de test");
+    RunResult onto = runPack({"--make-transform", "--msi", inputs + "pack_test.msi", "--localized",
+                              inputs + "localized_1036.msi", "--out", inputs + "pack_test.msi"});
+    EXPECT_EQ(onto.exitCode, 2u);
+    EXPECT_NE(onto.output.find("would overwrite the package"), std::string::npos) << onto.output;
+    EXPECT_TRUE(leftovers("*.tmp*").empty());
+}
+
 TEST_F(PackTool, OptionsOverrideThePackageAndLogPathIsOnlyWrittenWhenGiven) {
-    RunResult run = runPack({"--msi", inputs + "pack_test.msi", "--transform",
-                             "1036=" + inputs + "transform_1036.mst", "--languages",
-                             "1036;1033;1046", "--product-name", "Caf\xC3\xA9 Suite",
-                             "--product-code", "{01234567-89AB-CDEF-0123-456789ABCDEF}",
-                             "--version", "10.20.30.40", "--stub", stub, "--out", out});
+    RunResult run =
+        runPack({"--msi", inputs + "pack_test.msi", "--transform", "1036=" + transformFile("1036"),
+                 "--languages", "1036;1033;1046", "--product-name", "Caf\xC3\xA9 Suite",
+                 "--product-code", "{01234567-89AB-CDEF-0123-456789ABCDEF}", "--version",
+                 "10.20.30.40", "--stub", stub, "--out", out});
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     SetupResources setup(out);
     EXPECT_EQ(setup.bytes("PRODUCTCODE"), wideBytes("{01234567-89AB-CDEF-0123-456789ABCDEF}"));
@@ -286,7 +370,7 @@ TEST_F(PackTool, PackageOverOneGiBIsRefusedBeforeAnythingIsWritten) {
 // the file: for the stub, the tool and what the tool writes.
 TEST_F(PackTool, EveryProgramCarriesItsTrueChecksum) {
     ASSERT_EQ(runPack({"--msi", inputs + "pack_test.msi", "--transform",
-                       "1036=" + inputs + "transform_1036.mst", "--stub", stub, "--out", out})
+                       "1036=" + transformFile("1036"), "--stub", stub, "--out", out})
                   .exitCode,
               0u);
     for (const std::string& program : {stub, tool, out}) {
@@ -303,7 +387,7 @@ TEST_F(PackTool, EveryProgramCarriesItsTrueChecksum) {
 TEST_F(PackTool, SameInputsGiveTheSameBytes) {
     const std::string second = work + "second-of-two.exe";
     std::vector<std::string> arguments = {"--msi",       inputs + "pack_test.msi",
-                                          "--transform", "1036=" + inputs + "transform_1036.mst",
+                                          "--transform", "1036=" + transformFile("1036"),
                                           "--log-path",  "C:\\Logs\\x.log",
                                           "--stub",      stub};
     std::vector<std::string> first = arguments, later = arguments;
@@ -351,9 +435,9 @@ std::string describe(const std::string& path) {
 // --extract gives their bytes back under the names the setup uses.
 TEST_F(PackTool, InspectAndExtractShowWhatTheSetupCarries) {
     ASSERT_EQ(runPack({"--msi", inputs + "pack_test.msi", "--transform",
-                       "1036=" + inputs + "transform_1036.mst", "--transform",
-                       "1034=" + inputs + "transform_1034.mst", "--transform",
-                       "1031=" + inputs + "transform_1031.mst", "--log-path", "C:\\Logs\\pack.log",
+                       "1036=" + transformFile("1036"), "--transform",
+                       "1034=" + transformFile("1034"), "--transform",
+                       "1031=" + transformFile("1031"), "--log-path", "C:\\Logs\\pack.log",
                        "--stub", stub, "--out", out})
                   .exitCode,
               0u);
@@ -367,9 +451,9 @@ TEST_F(PackTool, InspectAndExtractShowWhatTheSetupCarries) {
         "version: 2.3.4\r\n"
         "package: pack_test.msi, " +
         describe(inputs + "pack_test.msi") + "\r\nlanguage 1031: 1031.MST, " +
-        describe(inputs + "transform_1031.mst") + "\r\nlanguage 1034: 1034.MST, " +
-        describe(inputs + "transform_1034.mst") + "\r\nlanguage 1036: 1036.MST, " +
-        describe(inputs + "transform_1036.mst") +
+        describe(transformFile("1031")) + "\r\nlanguage 1034: 1034.MST, " +
+        describe(transformFile("1034")) + "\r\nlanguage 1036: 1036.MST, " +
+        describe(transformFile("1036")) +
         "\r\n"
         "LANGUAGES: 1033;1036;1034;1031\r\n"
         "LOGPATH: C:\\Logs\\pack.log\r\n"
@@ -383,9 +467,9 @@ TEST_F(PackTool, InspectAndExtractShowWhatTheSetupCarries) {
     RunResult extract = runPack({"--extract", out, "--out", folder});
     ASSERT_EQ(extract.exitCode, 0u) << extract.output;
     EXPECT_EQ(fileBytes(folder + "\\pack_test.msi"), fileBytes(inputs + "pack_test.msi"));
-    EXPECT_EQ(fileBytes(folder + "\\1031.MST"), fileBytes(inputs + "transform_1031.mst"));
-    EXPECT_EQ(fileBytes(folder + "\\1034.MST"), fileBytes(inputs + "transform_1034.mst"));
-    EXPECT_EQ(fileBytes(folder + "\\1036.MST"), fileBytes(inputs + "transform_1036.mst"));
+    EXPECT_EQ(fileBytes(folder + "\\1031.MST"), fileBytes(transformFile("1031")));
+    EXPECT_EQ(fileBytes(folder + "\\1034.MST"), fileBytes(transformFile("1034")));
+    EXPECT_EQ(fileBytes(folder + "\\1036.MST"), fileBytes(transformFile("1036")));
     EXPECT_EQ(std::count(extract.output.begin(), extract.output.end(), '\n'), 4) << extract.output;
 }
 
@@ -502,16 +586,37 @@ std::vector<BadInput> badInputs() {
         {"empty version", {"--msi", msi, "--version", ""}, {"--version", "empty"}, 2},
         {"version with gap", {"--msi", msi, "--version", "1..3"}, {"--version", "\"1..3\""}, 2},
         {"unknown transform language",
-         {"--msi", msi, "--transform", "2057=" + inputs + "transform_1036.mst"},
+         {"--msi", msi, "--transform", "2057=" + transformFile("1036")},
          {"--transform 2057=", "not a language the setup knows"},
          2},
         {"transform for 1033",
-         {"--msi", msi, "--transform", "1033=" + inputs + "transform_1036.mst"},
+         {"--msi", msi, "--transform", "1033=" + transformFile("1036")},
          {"1033 is served by the package itself"},
          2},
         {"two transforms for one language",
-         {"--msi", msi, "--transform", "1036=" + inputs + "transform_1036.mst", "--transform",
-          "1036=" + inputs + "transform_1031.mst"},
+         {"--msi", msi, "--transform", "1036=" + transformFile("1036"), "--transform",
+          "1036=" + transformFile("1031")},
+         {"a second transform for language 1036"},
+         2},
+        {"transform that is a package",
+         {"--msi", msi, "--transform", "1036=" + inputs + "localized_1036.msi"},
+         {inputs + "localized_1036.msi", "is an installer database, not a transform"},
+         2},
+        {"language of another product",
+         {"--msi", msi, "--language", "1036=" + inputs + "other_code.msi"},
+         {inputs + "other_code.msi", "another ProductCode"},
+         2},
+        {"language no database",
+         {"--msi", msi, "--language", "1036=" + inputs + "not_compound.msi"},
+         {inputs + "not_compound.msi", "is no installer database"},
+         2},
+        {"language for 1033",
+         {"--msi", msi, "--language", "1033=" + inputs + "localized_1036.msi"},
+         {"--language 1033=", "1033 is served by the package itself"},
+         2},
+        {"language and transform for one language",
+         {"--msi", msi, "--language", "1036=" + inputs + "localized_1036.msi", "--transform",
+          "1036=" + transformFile("1036")},
          {"a second transform for language 1036"},
          2},
         {"unknown offered language",
@@ -577,7 +682,7 @@ TEST_F(PackTool, OutputMayNotOverwriteAnInput) {
                       mstCopy = work + "copy.mst";
     ASSERT_TRUE(CopyFileA((inputs + "pack_test.msi").c_str(), msiCopy.c_str(), FALSE));
     ASSERT_TRUE(CopyFileA(stub.c_str(), stubCopy.c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA((inputs + "transform_1036.mst").c_str(), mstCopy.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((transformFile("1036")).c_str(), mstCopy.c_str(), FALSE));
     struct Case {
         std::string out;
         const char* reason;
@@ -594,7 +699,7 @@ TEST_F(PackTool, OutputMayNotOverwriteAnInput) {
     }
     EXPECT_EQ(fileBytes(msiCopy), fileBytes(inputs + "pack_test.msi"));
     EXPECT_EQ(fileBytes(stubCopy), fileBytes(stub));
-    EXPECT_EQ(fileBytes(mstCopy), fileBytes(inputs + "transform_1036.mst"));
+    EXPECT_EQ(fileBytes(mstCopy), fileBytes(transformFile("1036")));
 }
 
 TEST_F(PackTool, UnwritableOutputFailsWithItsOwnCode) {

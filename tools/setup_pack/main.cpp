@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "os/handle.h"
+#include "setup_pack/language_transforms.h"
 #include "setup_pack/options.h"
 #include "setup_pack/package_info.h"
 #include "setup_pack/setup_contents.h"
@@ -72,11 +73,9 @@ int pack(const PackOptions& options) {
     PackageInfo info = readPackageInfo(options.msiPath);
     resources.push_back({"PACKAGEFILE", std::move(package)});
 
-    for (const TransformInput& transform : options.transforms) {
-        std::vector<unsigned char> bytes = readInputFile(transform.path);
-        checkCompoundFile(bytes, transform.path, "an installer transform");
-        resources.push_back({"LANG" + std::to_string(transform.lcid), std::move(bytes)});
-    }
+    for (const TransformInput& transform : options.transforms)
+        resources.push_back({"LANG" + std::to_string(transform.lcid),
+                             languageTransform(transform, options.msiPath)});
 
     // The package's own values must satisfy the same rules as the options.
     std::string productCode = options.productCode ? *options.productCode : info.productCode;
@@ -213,6 +212,13 @@ int main() {
             return inspect(*options.inspectPath);
         if (options.extractPath)
             return extract(*options.extractPath, options.outPath);
+        if (options.makeTransform) {
+            writeTransformFile(options);
+            print(STD_OUTPUT_HANDLE, "setup-pack: wrote " + options.outPath +
+                                         ": the transform from " + options.msiPath + " to " +
+                                         options.localizedPath + "\n");
+            return packSuccess;
+        }
         return pack(options);
     } catch (const PackError& error) {
         print(STD_ERROR_HANDLE, "setup-pack: " + error.input() + ": " + error.what() + "\n");

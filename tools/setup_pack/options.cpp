@@ -43,11 +43,13 @@ PackError usage(const std::string& input, const std::string& reason) {
 } // namespace
 
 const char* packUsageText() {
-    return "usage: setup-pack --msi PATH [--transform LCID=PATH]... [--languages LIST]\n"
+    return "usage: setup-pack --msi PATH [--language LCID=PATH]... [--transform LCID=PATH]...\n"
+           "                  [--languages LIST]\n"
            "                  [--product-name TEXT] [--product-code GUID] [--version TEXT]\n"
            "                  [--log-path PATH] [--stub PATH] --out PATH\n"
            "       setup-pack --inspect SETUP\n"
            "       setup-pack --extract SETUP --out FOLDER\n"
+           "       setup-pack --make-transform --msi PATH --localized PATH --out PATH\n"
            "       setup-pack --help\n"
            "\n"
            "Copies the setup stub (setup.exe beside setup-pack.exe, or --stub) to --out\n"
@@ -55,10 +57,13 @@ const char* packUsageText() {
            "setup reads.\n"
            "\n"
            "  --msi PATH              the product's Windows Installer package\n"
-           "  --transform LCID=PATH   the transform for a language other than 1033\n"
-           "                          (1031, 1034, 1036, 1040, 1043, 1046); repeatable\n"
+           "  --language LCID=PATH    a localized package of the same product for a\n"
+           "                          language other than 1033 (1031, 1034, 1036, 1040,\n"
+           "                          1043, 1046): its transform is made and embedded;\n"
+           "                          repeatable\n"
+           "  --transform LCID=PATH   a ready-made transform for such a language\n"
            "  --languages LIST        languages offered, e.g. 1033;1036\n"
-           "                          (default: 1033 and the transforms' LCIDs in order)\n"
+           "                          (default: 1033 and the languages' LCIDs in order)\n"
            "  --product-name TEXT     default: the package's ProductName\n"
            "  --product-code GUID     default: the package's ProductCode\n"
            "  --version TEXT          default: the package's ProductVersion; one to four\n"
@@ -70,6 +75,9 @@ const char* packUsageText() {
            "                          against its package's properties (exit 2: mismatch)\n"
            "  --extract SETUP         writes its package and transforms into --out FOLDER\n"
            "                          under the names the setup gives them\n"
+           "\n"
+           "  --make-transform        write only the transform from --msi to --localized\n"
+           "                          as --out (for deploying the package with it)\n"
            "\n"
            "Exit codes: 0 success, 1 bad command line, 2 bad input, 3 output not written.\n";
 }
@@ -146,10 +154,15 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             options.help = true;
             return options;
         }
-        static const char* const withValue[] = {"--msi",          "--transform",    "--languages",
-                                                "--product-name", "--product-code", "--version",
-                                                "--log-path",     "--stub",         "--out",
-                                                "--inspect",      "--extract"};
+        if (option == "--make-transform") {
+            options.makeTransform = true;
+            continue;
+        }
+        static const char* const withValue[] = {"--msi",       "--transform",    "--language",
+                                                "--languages", "--product-name", "--product-code",
+                                                "--version",   "--log-path",     "--stub",
+                                                "--out",       "--localized",    "--inspect",
+                                                "--extract"};
         bool known = false;
         for (const char* name : withValue)
             known = known || option == name;
@@ -173,17 +186,25 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
                 throw usage(option, "needs a non-empty path");
             have = true;
             (option == "--msi" ? options.msiPath : options.outPath) = value;
-        } else if (option == "--transform") {
-            std::string input = "--transform " + value;
+        } else if (option == "--localized") {
+            if (!options.localizedPath.empty())
+                throw usage(option, "given twice");
+            if (value.empty())
+                throw usage(option, "needs a non-empty path");
+            options.localizedPath = value;
+        } else if (option == "--transform" || option == "--language") {
+            std::string input = option + " " + value;
             size_t equals = value.find('=');
             if (equals == std::string::npos || equals + 1 == value.size())
                 throw usage(input, "expects LCID=PATH");
             TransformInput transform;
             transform.lcid = checkLanguage(value.substr(0, equals), input);
             transform.path = value.substr(equals + 1);
+            transform.localized = option == "--language";
             if (transform.lcid == 1033)
                 throw PackError(packBadInput, input,
                                 "1033 is served by the package itself and takes no transform");
+            // --transform and --language share the languages.
             for (const TransformInput& earlier : options.transforms)
                 if (earlier.lcid == transform.lcid)
                     throw PackError(packBadInput, input,
@@ -230,5 +251,15 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
         throw usage("--msi", "is required");
     if (!haveOut)
         throw usage("--out", "is required");
+    if (options.makeTransform) {
+        if (options.localizedPath.empty())
+            throw usage("--localized", "is required with --make-transform");
+        // Only the three paths mean something here.
+        if (!options.transforms.empty() || options.languages || options.productName ||
+            options.productCode || options.version || options.logPath || options.stubPath)
+            throw usage("--make-transform", "takes only --msi, --localized and --out");
+    } else if (!options.localizedPath.empty()) {
+        throw usage("--localized", "needs --make-transform");
+    }
     return options;
 }

@@ -34,12 +34,15 @@ class PackError : public std::runtime_error {
 struct TransformInput {
     int32_t lcid = 0;
     std::string path;
+    bool localized = false; // --language: a localized package to make the transform from
 };
 
 struct PackOptions {
     bool help = false;
+    bool makeTransform = false; // --make-transform: write one transform, no setup
+    std::string localizedPath;  // --localized, with --make-transform only
     std::string msiPath;
-    std::vector<TransformInput> transforms; // in command-line order
+    std::vector<TransformInput> transforms; // --transform and --language, in command-line order
     std::optional<std::string> languages;
     std::optional<std::string> productName;
     std::optional<std::string> productCode;

@@ -1,0 +1,310 @@
+// The transform encoders and the diff, checked against fixed byte vectors
+// and by reading the transform back onto the base (transform_reader.h).
+#include <gtest/gtest.h>
+
+#include "msi_transform/diff.h"
+#include "transform_reader.h"
+
+namespace {
+
+using namespace msi_transform;
+
+std::vector<unsigned> units(const std::u16string& text) {
+    return std::vector<unsigned>(text.begin(), text.end());
+}
+
+Cell str(const std::u16string& text) {
+    Cell cell;
+    cell.kind = Cell::String;
+    cell.text = text;
+    return cell;
+}
+Cell num(int32_t value) {
+    Cell cell;
+    cell.kind = Cell::Integer;
+    cell.number = value;
+    return cell;
+}
+Cell bin(const std::string& bytes) {
+    Cell cell;
+    cell.kind = Cell::Binary;
+    cell.data.assign(bytes.begin(), bytes.end());
+    return cell;
+}
+const Cell null;
+
+const int keyName = typeKey | typeString | 0x0400 | typeValid | 72;  // s72 key
+const int text0 = typeString | 0x0400 | typeValid | typeLocalizable; // l0
+const int nullableText = text0 | typeNullable;
+const int short2 = 0x0400 | typeValid | 2 | typeNullable; // I2
+const int long4 = typeValid | 4 | typeNullable;           // I4
+const int binary = typeString | typeValid | typeNullable; // V0
+
+Table propertyTable(std::vector<std::pair<std::u16string, std::u16string>> values) {
+    Table table{u"Property", {{u"Property", keyName}, {u"Value", text0}}, {}};
+    for (auto& value : values)
+        table.rows.push_back({str(value.first), str(value.second)});
+    return table;
+}
+
+const std::pair<std::u16string, std::u16string> productCode{
+    u"ProductCode", u"{3F1B6C2E-8D4A-4E7B-9C05-1A2B3C4D5E6F}"};
+
+std::vector<Stream> streamsOf(const Database& base, const Database& localized,
+                              uint32_t codePage = 1252) {
+    return transformStreams(diffDatabases(base, localized), codePage, transform_reader::latin1);
+}
+
+const Bytes& streamNamed(const std::vector<Stream>& streams, const std::u16string& name,
+                         bool table = true) {
+    const Bytes* found = transform_reader::findStream(streams, name, table);
+    static const Bytes none;
+    EXPECT_TRUE(found) << toUtf8(name);
+    return found ? *found : none;
+}
+
+TEST(TransformEncoding, StreamNamesPackAsTheInstallerDoes) {
+    std::u16string packed;
+    EXPECT_TRUE(packStreamName(u"_Tables", true, packed));
+    EXPECT_EQ(units(packed), (std::vector<unsigned>{0x4840, 0x3F7F, 0x4164, 0x422F, 0x4836}));
+    EXPECT_TRUE(packStreamName(u"Property", true, packed));
+    EXPECT_EQ(units(packed), (std::vector<unsigned>{0x4840, 0x4559, 0x44F2, 0x4568, 0x4737}));
+    EXPECT_TRUE(packStreamName(u"_StringPool", true, packed));
+    EXPECT_EQ(units(packed),
+              (std::vector<unsigned>{0x4840, 0x3F3F, 0x4577, 0x446C, 0x3E6A, 0x44B2, 0x482F}));
+    EXPECT_TRUE(packStreamName(u"BINARY.1", false, packed));
+    EXPECT_EQ(units(packed), (std::vector<unsigned>{0x3C8B, 0x3A97, 0x409B, 0x387E}));
+    // Characters outside the alphabet stay and break the pairs.
+    EXPECT_TRUE(packStreamName(u"a-b", false, packed));
+    EXPECT_EQ(units(packed), (std::vector<unsigned>{0x4800 + 36, u'-', 0x4800 + 37}));
+    // 31 units fit, 32 do not: 60 letters pack into 30 units plus the prefix.
+    EXPECT_TRUE(packStreamName(std::u16string(60, u'A'), true, packed));
+    EXPECT_FALSE(packStreamName(std::u16string(61, u'A'), true, packed));
+    EXPECT_TRUE(packStreamName(std::u16string(62, u'A'), false, packed));
+    EXPECT_FALSE(packStreamName(std::u16string(63, u'A'), false, packed));
+}
+
+TEST(TransformEncoding, PoolCountsEveryReferenceAndFlagsMultiByteStrings) {
+    StringPool pool(1252);
+    EXPECT_EQ(pool.reference("Property"), 1u);
+    EXPECT_EQ(pool.reference("Value"), 2u);
+    EXPECT_EQ(pool.reference("Property"), 1u);
+    EXPECT_EQ(pool.reference(""), 0u);
+    EXPECT_EQ(pool.reference("\xE9t\xE9"), 3u);
+    EXPECT_EQ(pool.poolStream(), (Bytes{0xE4, 0x04, 0, 0, 8, 0, 2, 0, 5, 0, 1, 0, 3, 0, 1, 0}));
+    EXPECT_EQ(pool.dataStream(), (Bytes{'P', 'r', 'o', 'p', 'e', 'r', 't', 'y', 'V', 'a', 'l', 'u',
+                                        'e', 0xE9, 't', 0xE9}));
+
+    StringPool utf8(65001);
+    utf8.reference("plain");
+    utf8.reference("\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(utf8.poolStream(), (Bytes{0xE9, 0xFD, 0, 0, 5, 0, 1, 0, 5, 0, 1, 0x80}));
+
+    // A string of 64 KiB or more: two entries, one id.
+    StringPool big(0);
+    big.reference(std::string(0x12345, 'x'));
+    big.reference(std::string(0x12345, 'x'));
+    big.reference("after");
+    EXPECT_EQ(big.poolStream(), (Bytes{0, 0, 0, 0, 0, 0, 2, 0, 0x45, 0x23, 0x01, 0, 5, 0, 1, 0}));
+    EXPECT_EQ(big.dataStream().size(), 0x12345u + 5);
+}
+
+TEST(TransformEncoding, ReferencesTakeThreeBytesPastSixtyFiveThousandStrings) {
+    StringPool pool(0);
+    for (int i = 0; i < 0xFFFF; ++i)
+        pool.reference("s" + std::to_string(i));
+    EXPECT_EQ(pool.referenceBytes(), 2);
+    EXPECT_EQ(pool.poolStream()[3], 0);
+    EXPECT_EQ(pool.reference("last"), 0x10000u);
+    EXPECT_EQ(pool.referenceBytes(), 3);
+    EXPECT_EQ(pool.poolStream()[3], 0x80);
+    Bytes field;
+    appendField(field, keyName, {Field::String, 0, 0x10000}, 3);
+    EXPECT_EQ(field, (Bytes{0, 0, 1}));
+}
+
+TEST(TransformEncoding, FieldsOfEachWidthAndNull) {
+    Bytes out;
+    appendField(out, short2, {Field::Integer, 5, 0}, 2);
+    appendField(out, short2, {Field::Integer, -1, 0}, 2);
+    appendField(out, short2, {Field::Null, 0, 0}, 2);
+    appendField(out, long4, {Field::Integer, 100000, 0}, 2);
+    appendField(out, long4, {Field::Integer, -2, 0}, 2);
+    appendField(out, long4, {Field::Null, 0, 0}, 2);
+    appendField(out, binary, {Field::Binary, 0, 0}, 2);
+    appendField(out, binary, {Field::Null, 0, 0}, 2);
+    appendField(out, keyName, {Field::String, 0, 0x0203}, 2);
+    EXPECT_EQ(out, (Bytes{0x05, 0x80, 0xFF, 0x7F, 0,    0,                // i2
+                          0xA0, 0x86, 0x01, 0x80, 0xFE, 0xFF, 0xFF, 0x7F, // i4
+                          0,    0,    0,    0,                            // i4 null
+                          1,    0,    0,    0,                            // binary
+                          3,    2}));
+}
+
+TEST(TransformDiff, RowsAreUpdatedInsertedAndDeletedWithExactMasks) {
+    Database base, localized;
+    base.tables.push_back(propertyTable({productCode, {u"A", u"1"}, {u"B", u"2"}, {u"C", u"3"}}));
+    localized.tables.push_back(
+        propertyTable({productCode, {u"A", u"1"}, {u"B", u"zwei"}, {u"D", u"4"}}));
+    std::vector<Stream> streams = streamsOf(base, localized);
+    // Pool: B(1) zwei(2) D(3) 4(4) C(5); B is referenced once, by the update.
+    EXPECT_EQ(
+        streamNamed(streams, u"_StringPool"),
+        (Bytes{0xE4, 0x04, 0, 0, 1, 0, 1, 0, 4, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0, 1, 0}));
+    EXPECT_EQ(streamNamed(streams, u"_StringData"),
+              (Bytes{'B', 'z', 'w', 'e', 'i', 'D', '4', 'C'}));
+    EXPECT_EQ(streamNamed(streams, u"Property"), (Bytes{0x02, 0x00, 1, 0, 2, 0, // update
+                                                        0x01, 0x02, 3, 0, 4, 0, // insert
+                                                        0x00, 0x00, 5, 0}));    // delete
+    // Only the changed table and the pool: no _Tables, _Columns or summary here.
+    EXPECT_EQ(streams.size(), 3u);
+}
+
+TEST(TransformDiff, UpdatesCarryOnlyTheChangedColumns) {
+    Table settings{
+        u"Settings",
+        {{u"Setting", keyName}, {u"Small", short2}, {u"Large", long4}, {u"Note", nullableText}},
+        {}};
+    Database base, localized;
+    settings.rows = {{str(u"W"), num(10), num(100000), str(u"wide")}};
+    base.tables.push_back(settings);
+    settings.rows = {{str(u"W"), num(10), num(-7), null}};
+    localized.tables.push_back(settings);
+    std::vector<Stream> streams = streamsOf(base, localized);
+    // Mask: bit 2 (Large) and bit 3 (Note); the key is written, Small is not.
+    EXPECT_EQ(streamNamed(streams, u"Settings"),
+              (Bytes{0x0C, 0x00, 1, 0, 0xF9, 0xFF, 0xFF, 0x7F, 0, 0}));
+}
+
+TEST(TransformDiff, BaseAndTransformGiveTheLocalizedDatabase) {
+    Database base, localized;
+    base.tables.push_back(propertyTable({productCode, {u"ProductName", u"Test"}, {u"Gone", u"x"}}));
+    localized.tables.push_back(
+        propertyTable({productCode, {u"ProductName", u"Test \u00E9t\u00E9"}, {u"New", u"y"}}));
+    Table settings{
+        u"Settings",
+        {{u"Setting", keyName}, {u"Small", short2}, {u"Large", long4}, {u"Note", nullableText}},
+        {}};
+    settings.rows = {{str(u"A"), num(1), num(70000), str(u"x")}, {str(u"B"), null, null, null}};
+    base.tables.push_back(settings);
+    settings.rows = {{str(u"A"), num(-3), null, null},
+                     {str(u"B"), num(32767), num(-70000), str(u"y")}};
+    localized.tables.push_back(settings);
+    Table pictures{u"Binary", {{u"Name", keyName}, {u"Data", binary}}, {}};
+    pictures.rows = {{str(u"Logo"), bin("old")}, {str(u"Same"), bin("same")}};
+    base.tables.push_back(pictures);
+    pictures.rows = {{str(u"Logo"), bin(std::string(70000, 'n'))},
+                     {str(u"Same"), bin("same")},
+                     {str(u"Extra"), bin("")}};
+    localized.tables.push_back(pictures);
+    Table notes{u"Notes", {{u"Note", keyName}, {u"Text", nullableText}, {u"Rank", short2}}, {}};
+    notes.rows = {{str(u"N1"), str(u"premi\u00E8re"), num(1)}, {str(u"N2"), null, num(2)}};
+    localized.tables.push_back(notes);
+
+    std::vector<Stream> streams = streamsOf(base, localized);
+    Database applied;
+    transform_reader::Pool pool;
+    ASSERT_TRUE(transform_reader::apply(base, streams, applied, pool));
+    EXPECT_TRUE(transform_reader::sameDatabase(applied, localized));
+    EXPECT_EQ(pool.codePage, 1252u);
+    // Binary cells written: the changed Logo and the new Extra, not Same.
+    EXPECT_EQ(streamNamed(streams, u"Binary.Logo", false).size(), 70000u);
+    EXPECT_TRUE(transform_reader::findStream(streams, u"Binary.Extra", false));
+    EXPECT_FALSE(transform_reader::findStream(streams, u"Binary.Same", false));
+    // The new table is declared: one _Tables row, three _Columns rows.
+    EXPECT_EQ(streamNamed(streams, u"_Tables").size(), 4u);
+    EXPECT_EQ(streamNamed(streams, u"_Columns").size(), 3u * 10);
+    // Every count is the number of references in the rows.
+    std::map<std::u16string, uint32_t> seen;
+    for (size_t id = 1; id < pool.strings.size(); ++id)
+        seen[pool.strings[id]] = pool.counts[id];
+    EXPECT_EQ(seen[u"Notes"], 4u); // _Tables once, _Columns three times
+    EXPECT_EQ(seen[u"A"], 1u);
+    EXPECT_EQ(seen.count(u"Same"), 0u);
+}
+
+TEST(TransformDiff, RefusesWhatALanguageTransformCannotCarry) {
+    auto refusal = [](const Database& base, const Database& localized) -> std::string {
+        try {
+            streamsOf(base, localized);
+        } catch (const Refusal& refusal) {
+            return refusal.what();
+        }
+        return "no refusal";
+    };
+    Database base;
+    base.tables.push_back(
+        propertyTable({productCode, {u"UpgradeCode", u"{U}"}, {u"ProductVersion", u"1.0"}}));
+    const char16_t* properties[] = {u"ProductCode", u"UpgradeCode", u"ProductVersion"};
+    for (const char16_t* name : properties) {
+        Database other = base;
+        for (auto& row : other.tables[0].rows)
+            if (row[0].text == name)
+                row[1] = str(u"{other}");
+        EXPECT_NE(refusal(base, other).find("another " + toUtf8(name)), std::string::npos);
+    }
+
+    Table wide{u"Wide", {{u"Key", keyName}}, {}};
+    for (int i = 2; i <= 17; ++i)
+        wide.columns.push_back({u"C" + std::u16string(1, char16_t(u'a' + i)), short2});
+    wide.rows = {std::vector<Cell>(17, num(1))};
+    wide.rows[0][0] = str(u"k");
+    Database withWide = base;
+    withWide.tables.push_back(wide);
+
+    Database dropped = base;
+    EXPECT_EQ(refusal(withWide, dropped), "the localized package drops table `Wide`");
+    Database narrower = withWide;
+    narrower.tables[1].columns.pop_back();
+    for (auto& row : narrower.tables[1].rows)
+        row.pop_back();
+    EXPECT_NE(refusal(withWide, narrower).find("drops column `Cr`"), std::string::npos);
+    Database retyped = withWide;
+    retyped.tables[1].columns[3].type = long4;
+    EXPECT_NE(refusal(withWide, retyped).find("changes the type of column `Ce`"),
+              std::string::npos);
+    Database column16 = withWide, column17 = withWide;
+    column16.tables[1].rows[0][15] = num(2);
+    EXPECT_EQ(refusal(withWide, column16), "no refusal");
+    column17.tables[1].rows[0][16] = num(2);
+    EXPECT_NE(refusal(withWide, column17).find("past column 16"), std::string::npos);
+
+    Database longName = base;
+    longName.tables.push_back({u"Binary", {{u"Name", keyName}, {u"Data", binary}}, {}});
+    longName.tables[1].rows = {{str(std::u16string(60, u'k')), bin("x")}};
+    EXPECT_NE(refusal(base, longName).find("too long"), std::string::npos);
+
+    Database outsideLatin1 = base;
+    outsideLatin1.tables[0].rows.push_back({str(u"Text"), str(u"\u0142")});
+    EXPECT_NE(refusal(base, outsideLatin1).find("cannot hold"), std::string::npos);
+
+    Database cabinet = base, storage = base;
+    cabinet.streams.push_back({u"product.cab", Bytes{1, 2}});
+    EXPECT_NE(refusal(base, cabinet).find("`_Streams`"), std::string::npos);
+    storage.storages.push_back(u"1036");
+    EXPECT_NE(refusal(base, storage).find("`_Storages`"), std::string::npos);
+}
+
+TEST(TransformSummary, PropertySetLayout) {
+    std::map<uint32_t, SummaryProperty> properties;
+    properties[1] = {SummaryProperty::I2, 1252, "", 0};
+    properties[7] = {SummaryProperty::String, 0, "Intel;1033", 0};
+    properties[12] = {SummaryProperty::FileTime, 0, "", 0x0102030405060708ull};
+    properties[16] = {SummaryProperty::I4, 0, "", 0};
+    Bytes out = summaryStream(properties);
+    ASSERT_EQ(out.size(), 48u + 8 + 4 * 8 + 8 + 20 + 12 + 8);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{0xFE, 0xFF, 0, 0}));
+    EXPECT_EQ(Bytes(out.begin() + 28, out.begin() + 32), (Bytes{0xE0, 0x85, 0x9F, 0xF2}));
+    EXPECT_EQ(out[44], 48);              // the section's offset
+    EXPECT_EQ(out[48], out.size() - 48); // its size
+    EXPECT_EQ(out[52], 4);               // four properties
+    EXPECT_EQ(Bytes(out.begin() + 56, out.begin() + 64), (Bytes{1, 0, 0, 0, 40, 0, 0, 0}));
+    EXPECT_EQ(Bytes(out.begin() + 88, out.begin() + 96), (Bytes{2, 0, 0, 0, 0xE4, 0x04, 0, 0}));
+    // VT_LPSTR: length with the terminator, then the bytes padded to 4.
+    EXPECT_EQ(Bytes(out.begin() + 96, out.begin() + 104), (Bytes{30, 0, 0, 0, 11, 0, 0, 0}));
+    EXPECT_EQ(out[104 + 10], 0);
+    EXPECT_EQ(Bytes(out.begin() + 116, out.begin() + 128),
+              (Bytes{64, 0, 0, 0, 8, 7, 6, 5, 4, 3, 2, 1}));
+}
+
+} // namespace

@@ -1,0 +1,97 @@
+#pragma once
+// The difference between a base installer database and a localized one of
+// the same product, as the streams of a transform, and the reasons a
+// language transform cannot be made. No system call: the databases come in
+// already read (see generate.h).
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "msi_transform/encoding.h"
+
+namespace msi_transform {
+
+struct Cell {
+    enum Kind { Null, Integer, String, Binary } kind = Null;
+    int32_t number = 0;
+    std::u16string text; // String; never empty (an empty string is Null)
+    Bytes data;          // Binary
+    bool operator==(const Cell& other) const {
+        return kind == other.kind && number == other.number && text == other.text &&
+               data == other.data;
+    }
+    bool operator!=(const Cell& other) const { return !(*this == other); }
+};
+
+struct Column {
+    std::u16string name;
+    int type = 0; // the type word of `_Columns`
+};
+
+struct Table {
+    std::u16string name;
+    std::vector<Column> columns; // in column order
+    std::vector<std::vector<Cell>> rows;
+};
+
+struct Database {
+    std::vector<Table> tables; // every table of `_Tables`
+    // `_Streams` without the binary cells of tables, and `_Storages`.
+    std::vector<std::pair<std::u16string, Bytes>> streams;
+    std::vector<std::u16string> storages;
+};
+
+// Why no transform can be made; the text is UTF-8 and names the table,
+// column or property.
+class Refusal : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+struct RowChange {
+    enum Op { Insert, Update, Delete } op = Insert;
+    std::vector<Cell> cells; // Insert: all; Update: all (of the localized row); Delete: all
+    uint16_t mask = 0;       // Update: bit i = column i+1 changed
+};
+
+struct TableChange {
+    const Table* table = nullptr; // the localized table
+    bool added = false;           // not in the base
+    std::vector<RowChange> rows;
+};
+
+// The changes from `base` to `localized`, table by table in the localized
+// order; unchanged tables are left out. Throws Refusal for another
+// ProductCode, UpgradeCode or ProductVersion, a dropped table or column, an
+// added column of an existing table, a changed column type, a first column
+// that is no key, an update past column 16, a table or binary cell whose
+// stream name does not fit, and changed streams or storages.
+std::vector<TableChange> diffDatabases(const Database& base, const Database& localized);
+
+// True when a string of the changes holds a character outside ASCII, so the
+// pool needs a code page.
+bool needsCodePage(const std::vector<TableChange>& changes);
+
+// Converts a string to the pool's code page; false when it cannot hold it.
+using Encoder = std::function<bool(const std::u16string& text, std::string& bytes)>;
+
+struct Stream {
+    std::u16string name; // packed
+    Bytes bytes;
+};
+
+// Every stream of the transform but the summary: the pool, `_Tables` and
+// `_Columns` rows of added tables, one stream per changed table and one per
+// binary cell written. Throws Refusal naming a string the encoder refuses.
+std::vector<Stream> transformStreams(const std::vector<TableChange>& changes, uint32_t codePage,
+                                     const Encoder& encode);
+
+// The name of a binary cell's stream, unpacked: `Table.Key1.Key2...`.
+std::u16string binaryStreamName(const Table& table, const std::vector<Cell>& row);
+
+// UTF-8 for messages.
+std::string toUtf8(const std::u16string& text);
+
+} // namespace msi_transform

@@ -1,0 +1,81 @@
+#pragma once
+// The byte encodings of an installer transform that need no system call:
+// packed stream names, the string pool, table rows and the summary property
+// set. Texts are UTF-16 where the installer has them so; pool strings are the
+// bytes of the pool's code page, converted by the caller.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace msi_transform {
+
+using Bytes = std::vector<uint8_t>;
+
+// Column type bits of `_Columns`.
+enum : int {
+    typeValid = 0x0100,
+    typeLocalizable = 0x0200,
+    typeString = 0x0800,
+    typeNullable = 0x1000,
+    typeKey = 0x2000,
+};
+bool isBinaryType(int type);
+bool isStringType(int type); // a pool reference (not binary)
+int integerBytes(int type);  // 2 or 4 for integer columns
+
+// The packed name of a stream: pairs of characters of the 64-letter
+// alphabet share one UTF-16 unit; `table` adds the U+4840 prefix of table
+// and pool streams. Returns false when the packed name exceeds 31 units.
+bool packStreamName(const std::u16string& name, bool table, std::u16string& packed);
+constexpr size_t maxStreamNameUnits = 31;
+
+// True for the code pages whose characters take more than one byte, where a
+// string with a byte >= 0x80 is flagged in its pool entry.
+bool isMultiByteCodePage(uint32_t codePage);
+
+// The pool of a transform: each distinct non-empty string gets one id (from
+// 1, in the order first referenced) and counts every reference to it.
+class StringPool {
+  public:
+    explicit StringPool(uint32_t codePage) : codePage_(codePage) {}
+    // The id of `bytes` after counting one more reference; 0 for empty.
+    uint32_t reference(const std::string& bytes);
+    size_t size() const { return strings_.size(); }
+    // References take 3 bytes once ids pass 65,535.
+    int referenceBytes() const { return strings_.size() > 0xFFFF ? 3 : 2; }
+    Bytes poolStream() const; // _StringPool
+    Bytes dataStream() const; // _StringData
+
+  private:
+    uint32_t codePage_;
+    std::map<std::string, uint32_t> ids_;
+    std::vector<const std::string*> strings_; // by id - 1
+    std::vector<uint32_t> counts_;
+};
+
+// One field of an encoded row, already in its final form.
+struct Field {
+    enum Kind { Null, Integer, String, Binary } kind = Null;
+    int32_t number = 0;    // Integer
+    uint32_t stringId = 0; // String: pool id
+};
+
+// Appends a field of a column of `type`: integers offset (2 bytes) or sign
+// flipped (4 bytes), strings as pool ids of `refBytes` bytes, binary cells as
+// 1 (set, data in a stream) or 0.
+void appendField(Bytes& out, int type, const Field& field, int refBytes);
+
+// The summary-information property set: one section of the standard format
+// identifier, properties in ascending id order. Strings are bytes of the
+// code page given by property 1.
+struct SummaryProperty {
+    enum Kind { I2 = 2, I4 = 3, String = 30, FileTime = 64 } kind = I4;
+    int32_t number = 0;
+    std::string text;
+    uint64_t fileTime = 0;
+};
+Bytes summaryStream(const std::map<uint32_t, SummaryProperty>& properties);
+
+} // namespace msi_transform
