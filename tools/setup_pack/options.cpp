@@ -158,11 +158,10 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             options.makeTransform = true;
             continue;
         }
-        static const char* const withValue[] = {"--msi",       "--transform",    "--language",
-                                                "--languages", "--product-name", "--product-code",
-                                                "--version",   "--log-path",     "--stub",
-                                                "--out",       "--localized",    "--inspect",
-                                                "--extract"};
+        static const char* const withValue[] = {
+            "--msi",          "--transform", "--language", "--languages", "--product-name",
+            "--product-code", "--version",   "--log-path", "--stub",      "--out",
+            "--localized",    "--inspect",   "--extract"};
         bool known = false;
         for (const char* name : withValue)
             known = known || option == name;
@@ -239,7 +238,8 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
         if (options.inspectPath && options.extractPath)
             throw usage("--extract", "does not go with --inspect");
         if (haveMsi || !options.transforms.empty() || options.languages || options.productName ||
-            options.productCode || options.version || options.logPath || options.stubPath)
+            options.productCode || options.version || options.logPath || options.stubPath ||
+            options.makeTransform || !options.localizedPath.empty())
             throw usage(mode, "takes no packing options");
         if (options.inspectPath && haveOut)
             throw usage("--out", "does not go with --inspect");
