@@ -306,4 +306,27 @@ TEST_F(Extraction, MissingOrEmptyResourceWritesNothingAndShowsNothing) {
     EXPECT_TRUE(watcher.stop().empty());
 }
 
+// The resource is written in pieces; the last one is short. Both sizes are
+// odd, so no power-of-two piece divides them.
+TEST_F(Extraction, ResourceEndingInAShortPieceIsWrittenExactly) {
+    struct Case {
+        const char* resource;
+        const char* file;
+        size_t size;
+    };
+    const Case cases[] = {{"PIECESPLUSONE", "pieces-plus-one.bin", 16777217},
+                          {"PIECESMINUSONE", "pieces-minus-one.bin", 8388607}};
+    MessageBoxWatcher watcher;
+    for (const Case& c : cases) {
+        const std::string expected = readFile(moduleFolder() + c.file);
+        ASSERT_EQ(expected.size(), c.size) << c.file;
+        Text field(c.file);
+        ASSERT_TRUE(writeResourceToTempFolder(c.resource, field)) << c.resource;
+        EXPECT_STREQ(field.c_str(), (temp + c.file).c_str());
+        EXPECT_TRUE(sameBytes(readFile(temp + c.file), expected)) << c.resource;
+        removeFile(temp + c.file);
+    }
+    EXPECT_TRUE(watcher.stop().empty());
+}
+
 } // namespace
