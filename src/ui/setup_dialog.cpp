@@ -19,11 +19,18 @@ namespace {
 Text packageFileName;
 // Owned by the OK handling; the watch only borrows it.
 OSHandle installerProcess;
-bool waitingForInstaller = false;
 int exitCode = 0;
+
+// Where the dialog is. An OK counts only while choosing: a second OK (say,
+// while the box about a file that cannot be created is up) must not start a
+// second sequence over the first. While the installer runs, nothing but its
+// end closes the dialog: closing deletes the files it reads.
+enum class Phase { choosing, confirming, waiting, ending };
+Phase phase = Phase::choosing;
 
 void postClose(HWND dialog, int code) {
     exitCode = code;
+    phase = Phase::ending;
     PostMessageA(dialog, WM_CLOSE, 0, 0);
 }
 
@@ -82,11 +89,13 @@ void prefixWithCurrentDirectory(Text& path, const Text& directory) {
 // again; a hidden one has nobody to ask and ends the setup as failed.
 void endUndecided(HWND dialog) {
     if (!IsWindowVisible(dialog))
-        endSetup(dialog, SetupEnd::undecided);
+        return endSetup(dialog, SetupEnd::undecided);
+    phase = Phase::choosing;
+    EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
 }
 
 void startWatching(HWND dialog) {
-    waitingForInstaller = true;
+    phase = Phase::waiting;
     installerWatch.notifyWindow = dialog;
     bool watching = installerWatch.start(installerProcess.get());
     ShowWindow(dialog, SW_HIDE);
@@ -100,6 +109,10 @@ void startWatching(HWND dialog) {
 
 // Gathers what the OK command needs to know, then carries out its plan.
 void confirm(HWND dialog) {
+    if (phase != Phase::choosing)
+        return;
+    phase = Phase::confirming;
+    EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     // A repeated OK starts afresh: it removes what the last one wrote.
     deleteExtractedFiles();
     setupState.packagePath = packageFileName;
@@ -160,14 +173,25 @@ void confirm(HWND dialog) {
     endSetup(dialog, plan.endWithoutWait);
 }
 
+// True when the installer that the setup waits for still runs.
+bool installerRunning() {
+    return phase == Phase::waiting &&
+           WaitForSingleObject(installerProcess.get(), 0) != WAIT_OBJECT_0;
+}
+
 void closeDialog(HWND dialog) {
+    // A close request from outside (another program, the close box) while
+    // the OK command is at work or the installer runs waits for their end.
+    if (phase == Phase::confirming || installerRunning())
+        return;
     if (installerProcess.isOpen()) {
         // The setup waited: the installer's own result is the setup's result.
         DWORD installerExit = 0;
-        if (waitingForInstaller && GetExitCodeProcess(installerProcess.get(), &installerExit))
+        if (phase == Phase::waiting && GetExitCodeProcess(installerProcess.get(), &installerExit))
             exitCode = setupExitCode(SetupEnd::installerEnded, installerExit);
         installerProcess.close();
     }
+    phase = Phase::ending;
     deleteExtractedFiles();
     DestroyWindow(dialog);
 }
@@ -185,7 +209,9 @@ INT_PTR CALLBACK setupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
             return TRUE;
         }
         if (wParam == IDCANCEL) {
-            endSetup(dialog, SetupEnd::cancelled);
+            // Only a choice can be cancelled; an OK at work carries on.
+            if (phase == Phase::choosing)
+                endSetup(dialog, SetupEnd::cancelled);
             return TRUE;
         }
         return FALSE;
