@@ -10,6 +10,7 @@
 #include "startup/setup_state.h"
 #include "ui/confirm_plan.h"
 #include "ui/dialog_ids.h"
+#include "ui/dialog_requests.h"
 #include "ui/message_text.h"
 #include "ui/offered_languages.h"
 
@@ -21,16 +22,13 @@ Text packageFileName;
 OSHandle installerProcess;
 int exitCode = 0;
 
-// Where the dialog is. An OK counts only while choosing: a second OK (say,
-// while the box about a file that cannot be created is up) must not start a
-// second sequence over the first. While the installer runs, nothing but its
-// end closes the dialog: closing deletes the files it reads.
-enum class Phase { choosing, confirming, waiting, ending };
-Phase phase = Phase::choosing;
+// Where the dialog is; requestEffect decides what an OK, a Cancel or a close
+// request does there.
+DialogPhase phase = DialogPhase::choosing;
 
 void postClose(HWND dialog, int code) {
     exitCode = code;
-    phase = Phase::ending;
+    phase = DialogPhase::ending;
     PostMessageA(dialog, WM_CLOSE, 0, 0);
 }
 
@@ -90,12 +88,12 @@ void prefixWithCurrentDirectory(Text& path, const Text& directory) {
 void endUndecided(HWND dialog) {
     if (!IsWindowVisible(dialog))
         return endSetup(dialog, SetupEnd::undecided);
-    phase = Phase::choosing;
+    phase = DialogPhase::choosing;
     EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
 }
 
 void startWatching(HWND dialog) {
-    phase = Phase::waiting;
+    phase = DialogPhase::waiting;
     installerWatch.notifyWindow = dialog;
     bool watching = installerWatch.start(installerProcess.get());
     ShowWindow(dialog, SW_HIDE);
@@ -109,9 +107,7 @@ void startWatching(HWND dialog) {
 
 // Gathers what the OK command needs to know, then carries out its plan.
 void confirm(HWND dialog) {
-    if (phase != Phase::choosing)
-        return;
-    phase = Phase::confirming;
+    phase = DialogPhase::confirming;
     EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     // A repeated OK starts afresh: it removes what the last one wrote.
     deleteExtractedFiles();
@@ -175,23 +171,20 @@ void confirm(HWND dialog) {
 
 // True when the installer that the setup waits for still runs.
 bool installerRunning() {
-    return phase == Phase::waiting &&
+    return phase == DialogPhase::waiting &&
            WaitForSingleObject(installerProcess.get(), 0) != WAIT_OBJECT_0;
 }
 
 void closeDialog(HWND dialog) {
-    // A close request from outside (another program, the close box) while
-    // the OK command is at work or the installer runs waits for their end.
-    if (phase == Phase::confirming || installerRunning())
-        return;
     if (installerProcess.isOpen()) {
         // The setup waited: the installer's own result is the setup's result.
         DWORD installerExit = 0;
-        if (phase == Phase::waiting && GetExitCodeProcess(installerProcess.get(), &installerExit))
+        if (phase == DialogPhase::waiting &&
+            GetExitCodeProcess(installerProcess.get(), &installerExit))
             exitCode = setupExitCode(SetupEnd::installerEnded, installerExit);
         installerProcess.close();
     }
-    phase = Phase::ending;
+    phase = DialogPhase::ending;
     deleteExtractedFiles();
     DestroyWindow(dialog);
 }
@@ -205,18 +198,20 @@ INT_PTR CALLBACK setupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return TRUE;
     case WM_COMMAND:
         if (wParam == IDOK) {
-            confirm(dialog);
+            if (requestEffect(phase, DialogRequest::ok, false) == RequestEffect::confirm)
+                confirm(dialog);
             return TRUE;
         }
         if (wParam == IDCANCEL) {
-            // Only a choice can be cancelled; an OK at work carries on.
-            if (phase == Phase::choosing)
+            if (requestEffect(phase, DialogRequest::cancel, false) == RequestEffect::cancel)
                 endSetup(dialog, SetupEnd::cancelled);
             return TRUE;
         }
         return FALSE;
     case WM_CLOSE:
-        closeDialog(dialog);
+        // From the setup itself, the watch, the close box or another program.
+        if (requestEffect(phase, DialogRequest::close, installerRunning()) == RequestEffect::close)
+            closeDialog(dialog);
         return TRUE;
     case WM_DESTROY:
         PostQuitMessage(exitCode);

@@ -1,6 +1,7 @@
 // A program planted where a setup must never look for msiexec.exe, or put
 // in place of the system's msiexec.exe. When it runs it writes its command
-// line into a marker file beside itself (its own path with ".ran" added),
+// line at the end of a marker file beside itself (its own path with ".ran"
+// added),
 // then, when built with STAND_IN_SECONDS, runs that long before it ends
 // with STAND_IN_EXIT; a stand-in that waits appends to the marker, at its
 // end, whether the package it was given (after /i) is still there.
@@ -36,8 +37,9 @@ int main() {
     if (length == 0 || length >= MAX_PATH)
         return 1;
     lstrcatA(marker, ".ran");
-    HANDLE file = CreateFileA(marker, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    // Appended to, so that two stand-ins at once both leave their lines.
+    HANDLE file = CreateFileA(marker, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return 1;
     const char* commandLine = GetCommandLineA();
