@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "os/handle.h"
+#include "os/private_folder.h"
 #include "os/resource_view.h"
 #include "startup/setup_state.h"
 
@@ -10,15 +11,20 @@ namespace {
 // A file that this run has written. `written` is set only then, so the
 // clean-up never touches a file of the same bare name elsewhere (such as the
 // user's own package in the current directory). The file stays open for
-// reading until the clean-up: another setup of the same package, which
-// writes the same path, can then neither replace nor delete it under the
-// installer that reads it, and gets the box about the file instead.
+// reading, shared for reading only, until the clean-up: nothing can replace
+// or delete it under the installer that reads it.
 struct WrittenFile {
     bool written = false;
     OSHandle held;
 };
 WrittenFile package;
 WrittenFile transform;
+
+// The folder of this run inside the temporary folder, made when the first
+// file is written. Fixed names in a folder that everybody may write into
+// (the SYSTEM account's temporary folder) would let another user plant a
+// link there, or swap the package before the installer reads it.
+PrivateFolder folder;
 
 Text decimalText(const char* format, int value) {
     char digits[16];
@@ -62,26 +68,41 @@ void deleteWritten(WrittenFile& file, const Text& path) {
     file.written = false;
 }
 
-// Writes the resource as writeResourceToTempFolder does and then opens the
-// file again for reading, shared for reading only: `held` gets that handle,
-// or stays empty when the file could not be opened again (another setup got
-// in between; the file is then used unheld).
+// Makes this run's folder unless it exists, after checking that a file of
+// `nameLength` characters fits into it: the whole path counts against
+// MAX_PATH. A folder that cannot be made is reported like a file that
+// cannot be created, by its full path.
+bool haveFolder(size_t nameLength) {
+    char temp[MAX_PATH];
+    DWORD tempLength = GetTempPathA(MAX_PATH, temp);
+    // A longer folder makes the system return the size it needs instead.
+    if (tempLength == 0 || tempLength >= MAX_PATH)
+        return false;
+    if (tempLength + privateFolderNameLength + 1 + nameLength >= MAX_PATH)
+        return false;
+    if (folder.made())
+        return true;
+    Text parent(temp, tempLength);
+    if (folder.create(parent))
+        return true;
+    showCreateFailure(folder.path().empty() ? parent : folder.path());
+    folder.remove();
+    return false;
+}
+
+// Writes the resource into this run's folder under the bare name held in
+// `fileName`, as a new file, then opens it again for reading, shared for
+// reading only: `held` gets that handle. A file that cannot be opened again
+// is deleted and counts as not written.
 bool writeAndHold(const char* resourceName, Text& fileName, OSHandle& held) {
     held.close();
     ResourceView view;
-    if (!loadResourceBytes(resourceName, view))
+    if (!loadResourceBytes(resourceName, view) || !haveFolder(fileName.size()))
         return false;
-    char folder[MAX_PATH];
-    DWORD folderLength = GetTempPathA(MAX_PATH, folder);
-    // A longer folder makes the system return the size it needs instead.
-    if (folderLength == 0 || folderLength >= MAX_PATH)
-        return false;
-    if (folderLength + fileName.size() >= MAX_PATH)
-        return false;
-    Text path(folder, folderLength);
+    Text path(folder.path());
     path.append(fileName);
 
-    OSHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    OSHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, folder.security(), CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.isOpen()) {
         showCreateFailure(path);
@@ -89,12 +110,13 @@ bool writeAndHold(const char* resourceName, Text& fileName, OSHandle& held) {
     }
     bool ok = writeInPieces(file.get(), view.data, view.size);
     ok = file.close() && ok;
-    if (!ok) {
+    if (ok)
+        held.attach(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!held.isOpen()) {
         DeleteFileA(path.c_str());
         return false;
     }
-    held.attach(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr));
     fileName = path;
     return true;
 }
@@ -115,8 +137,10 @@ bool writeResourceToTempFolder(const char* resourceName, Text& fileName) {
 
 bool extractPackageFiles() {
     Text resourceName = transformResourceName(setupState.languageId);
-    if (!writeAndHold("PACKAGEFILE", setupState.packagePath, package.held))
+    if (!writeAndHold("PACKAGEFILE", setupState.packagePath, package.held)) {
+        folder.remove();
         return false;
+    }
     package.written = true;
     if (setupState.languageId == 1033 || !resourceExists(resourceName.c_str())) {
         setupState.transformPath.clear();
@@ -127,12 +151,14 @@ bool extractPackageFiles() {
         return true;
     }
     deleteWritten(package, setupState.packagePath);
+    folder.remove();
     return false;
 }
 
 void deleteExtractedFiles() {
-    if (!setupState.packageEmbedded)
-        return;
-    deleteWritten(package, setupState.packagePath);
-    deleteWritten(transform, setupState.transformPath);
+    if (setupState.packageEmbedded) {
+        deleteWritten(package, setupState.packagePath);
+        deleteWritten(transform, setupState.transformPath);
+    }
+    folder.remove();
 }

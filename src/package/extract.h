@@ -9,14 +9,17 @@ Text transformResourceName(int lcid);
 // digits, and ".MST".
 Text transformFileName(int lcid);
 
-// Writes resource `resourceName` into the user's temporary folder under the
-// bare name held in `fileName`, which then holds the full path. On failure
-// `fileName` is unchanged and no file is left.
+// Writes resource `resourceName` as a new file into this run's own folder
+// inside the user's temporary folder (made on the first write, with a random
+// name and an access list for the user, SYSTEM and the Administrators only)
+// under the bare name held in `fileName`, which then holds the full path.
+// The whole path must fit in MAX_PATH. On failure `fileName` is unchanged
+// and no file is left.
 bool writeResourceToTempFolder(const char* resourceName, Text& fileName);
 
 // Writes the package and, where one applies, the transform of the selected
 // language, and turns both paths of setupState into full paths.
 bool extractPackageFiles();
 
-// Deletes the files that this run wrote into the temporary folder.
+// Deletes the files that this run wrote, then this run's folder.
 void deleteExtractedFiles();

@@ -24,11 +24,13 @@ int32_t setupExitCode(SetupEnd end, uint32_t installerExitCode) {
 
 ConfirmPlan planConfirm(const ConfirmFacts& facts) {
     ConfirmPlan plan;
-    plan.transformLanguage = facts.chosenLanguage == 1033 ? 0 : facts.selectedLanguage;
+    // The transform follows the language that is selected, also when the
+    // list had nothing chosen: English needs none, and there is no 1033.MST.
+    plan.transformLanguage = facts.selectedLanguage == 1033 ? 0 : facts.selectedLanguage;
     plan.writeFiles = facts.packageEmbedded;
     // A package beside the setup is named by its full path only when a
     // transform goes with it; English runs it by its bare name.
-    plan.besideSetup = !facts.packageEmbedded && facts.chosenLanguage != 1033;
+    plan.besideSetup = !facts.packageEmbedded && plan.transformLanguage != 0;
     plan.wait = facts.packageEmbedded || facts.waitSwitch;
 
     bool havePackage = facts.packageEmbedded || facts.packageNamed || plan.besideSetup;

@@ -38,7 +38,7 @@ enum class ConfirmQuestion { none, upgradeQuestion, laterVersionRefusal };
 // wait for it or end.
 struct ConfirmPlan {
     bool writeFiles = false;       // write the package and the transform to the temporary folder
-    int32_t transformLanguage = 0; // the language whose transform applies; 0: none
+    int32_t transformLanguage = 0; // the selected language unless 1033; 0: no transform
     bool besideSetup = false;      // not embedded: both files are in the current directory
     bool undecided = false;        // stop: a shown dialog stays, a hidden one ends undecided
     ConfirmQuestion question = ConfirmQuestion::none;

@@ -10,6 +10,7 @@
 #include "startup/setup_state.h"
 #include "ui/confirm_plan.h"
 #include "ui/dialog_ids.h"
+#include "ui/dialog_requests.h"
 #include "ui/message_text.h"
 #include "ui/offered_languages.h"
 
@@ -19,11 +20,15 @@ namespace {
 Text packageFileName;
 // Owned by the OK handling; the watch only borrows it.
 OSHandle installerProcess;
-bool waitingForInstaller = false;
 int exitCode = 0;
+
+// Where the dialog is; requestEffect decides what an OK, a Cancel or a close
+// request does there.
+DialogPhase phase = DialogPhase::choosing;
 
 void postClose(HWND dialog, int code) {
     exitCode = code;
+    phase = DialogPhase::ending;
     PostMessageA(dialog, WM_CLOSE, 0, 0);
 }
 
@@ -82,11 +87,13 @@ void prefixWithCurrentDirectory(Text& path, const Text& directory) {
 // again; a hidden one has nobody to ask and ends the setup as failed.
 void endUndecided(HWND dialog) {
     if (!IsWindowVisible(dialog))
-        endSetup(dialog, SetupEnd::undecided);
+        return endSetup(dialog, SetupEnd::undecided);
+    phase = DialogPhase::choosing;
+    EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
 }
 
 void startWatching(HWND dialog) {
-    waitingForInstaller = true;
+    phase = DialogPhase::waiting;
     installerWatch.notifyWindow = dialog;
     bool watching = installerWatch.start(installerProcess.get());
     ShowWindow(dialog, SW_HIDE);
@@ -100,6 +107,8 @@ void startWatching(HWND dialog) {
 
 // Gathers what the OK command needs to know, then carries out its plan.
 void confirm(HWND dialog) {
+    phase = DialogPhase::confirming;
+    EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
     // A repeated OK starts afresh: it removes what the last one wrote.
     deleteExtractedFiles();
     setupState.packagePath = packageFileName;
@@ -160,14 +169,22 @@ void confirm(HWND dialog) {
     endSetup(dialog, plan.endWithoutWait);
 }
 
+// True when the installer that the setup waits for still runs.
+bool installerRunning() {
+    return phase == DialogPhase::waiting &&
+           WaitForSingleObject(installerProcess.get(), 0) != WAIT_OBJECT_0;
+}
+
 void closeDialog(HWND dialog) {
     if (installerProcess.isOpen()) {
         // The setup waited: the installer's own result is the setup's result.
         DWORD installerExit = 0;
-        if (waitingForInstaller && GetExitCodeProcess(installerProcess.get(), &installerExit))
+        if (phase == DialogPhase::waiting &&
+            GetExitCodeProcess(installerProcess.get(), &installerExit))
             exitCode = setupExitCode(SetupEnd::installerEnded, installerExit);
         installerProcess.close();
     }
+    phase = DialogPhase::ending;
     deleteExtractedFiles();
     DestroyWindow(dialog);
 }
@@ -181,16 +198,20 @@ INT_PTR CALLBACK setupDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return TRUE;
     case WM_COMMAND:
         if (wParam == IDOK) {
-            confirm(dialog);
+            if (requestEffect(phase, DialogRequest::ok, false) == RequestEffect::confirm)
+                confirm(dialog);
             return TRUE;
         }
         if (wParam == IDCANCEL) {
-            endSetup(dialog, SetupEnd::cancelled);
+            if (requestEffect(phase, DialogRequest::cancel, false) == RequestEffect::cancel)
+                endSetup(dialog, SetupEnd::cancelled);
             return TRUE;
         }
         return FALSE;
     case WM_CLOSE:
-        closeDialog(dialog);
+        // From the setup itself, the watch, the close box or another program.
+        if (requestEffect(phase, DialogRequest::close, installerRunning()) == RequestEffect::close)
+            closeDialog(dialog);
         return TRUE;
     case WM_DESTROY:
         PostQuitMessage(exitCode);

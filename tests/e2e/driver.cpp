@@ -9,6 +9,9 @@
 //                                      with blanks into its command line
 //   window TITLE                       waits for a new shown window of the
 //                                      program with this title, prints it
+//   again TITLE                        makes a window seen before and still
+//                                      shown with this title the one to act
+//                                      on again
 //   still                              prints the last window again after a
 //                                      second, when it is still shown and no
 //                                      other window has appeared
@@ -23,6 +26,8 @@
 //                                      that appears meanwhile fails the run
 //   temp-folder                        prints the temporary folder
 //   temp-files                         prints the .msi and .mst files in it
+//                                      and in the setup's own folders there
+//                                      (shown as setup-*\\NAME)
 //   product CODE                       prints the installed version of a
 //                                      product as the Windows Installer
 //                                      reports it
@@ -181,6 +186,8 @@ class Driver {
             run(words);
         else if (name == "window" && words.size() == 2)
             waitForWindow(words[1]);
+        else if (name == "again" && words.size() == 2)
+            again(words[1]);
         else if (name == "still" && words.size() == 1)
             still();
         else if (name == "shown" && words.size() == 1)
@@ -291,6 +298,18 @@ class Driver {
         throw Failure{"no window " + quoted(title)};
     }
 
+    void again(const std::string& title) {
+        requireProcess();
+        for (HWND window : shownWindows()) {
+            if (seen_.count(window) && windowText(window) == title) {
+                current_ = window;
+                std::printf("again %s\n", quoted(title).c_str());
+                return;
+            }
+        }
+        throw Failure{"again: no shown window " + quoted(title)};
+    }
+
     void still() {
         HWND window = currentWindow();
         Sleep(1000);
@@ -396,16 +415,45 @@ class Driver {
         return std::string(folder, length);
     }
 
+    static bool isPackageFile(const char* name) {
+        const char* extension = std::strrchr(name, '.');
+        return extension &&
+               (lstrcmpiA(extension, ".msi") == 0 || lstrcmpiA(extension, ".mst") == 0);
+    }
+
+    // The .msi and .mst files in `folder`, each with `shownAs` in front.
+    static void listFolder(const std::string& folder, const std::string& shownAs,
+                           std::vector<std::string>& names) {
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder + "*").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE)
+            return;
+        do {
+            if (isPackageFile(found.cFileName))
+                names.push_back(shownAs + found.cFileName);
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+
+    // The setup's own folders ("setup-" and a random part) are listed as
+    // "setup-*\", with what they hold; an empty one left behind shows too.
     void tempFiles() {
         std::vector<std::string> names;
+        const std::string temp = tempFolder();
         WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((tempFolder() + "*").c_str(), &found);
+        HANDLE search = FindFirstFileA((temp + "*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do {
-                const char* extension = std::strrchr(found.cFileName, '.');
-                if (extension &&
-                    (lstrcmpiA(extension, ".msi") == 0 || lstrcmpiA(extension, ".mst") == 0))
+                bool folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+                if (folder && std::strncmp(found.cFileName, "setup-", 6) == 0) {
+                    std::vector<std::string> inside;
+                    listFolder(temp + found.cFileName + "\\", "setup-*\\", inside);
+                    if (inside.empty())
+                        inside.push_back("setup-*\\");
+                    names.insert(names.end(), inside.begin(), inside.end());
+                } else if (!folder && isPackageFile(found.cFileName)) {
                     names.push_back(found.cFileName);
+                }
             } while (FindNextFileA(search, &found));
             FindClose(search);
         }

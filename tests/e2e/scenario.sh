@@ -132,7 +132,7 @@ temp-files none
 product 1.0.1
 registry Version "1.0.1"
 registry SetupExeDir "C:\\Setup Media"
-OriginalDatabase = ${temp}setup-test.msi
+OriginalDatabase = ${temp}setup-RANDOM\\setup-test.msi
 TRANSFORMS absent
 SETUPEXEDIR = C:\\Setup Media
 UILevel = 2
@@ -154,7 +154,7 @@ product 1.0.0
 run /S
 $(upgrade_window)
 shown "Setup Test Product"
-temp-files setup-test.msi
+temp-files setup-*\\setup-test.msi
 press "OK"
 exit 0
 temp-files none
@@ -180,7 +180,7 @@ $(english_dialog)
 press "OK"
 $(upgrade_window)
 shown "Setup Test Product"
-temp-files setup-test.msi
+temp-files setup-*\\setup-test.msi
 press "Cancel"
 exit 0
 temp-files none
@@ -240,8 +240,8 @@ press "OK"
 exit 0
 temp-files none
 product 1.0.1
-OriginalDatabase = ${temp}setup-test.msi
-TRANSFORMS = ${temp}1036.MST
+OriginalDatabase = ${temp}setup-RANDOM\\setup-test.msi
+TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
 EOF
   ;;
 
@@ -268,7 +268,7 @@ press "OK"
 exit 0
 temp-files none
 product 1.0.1
-TRANSFORMS = ${temp}1036.MST
+TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
 EOF
   ;;
 
@@ -305,7 +305,7 @@ ui-language 1033 code-page 1252
 run /L1036
 exit 0
 product 1.0.1
-TRANSFORMS = ${temp}1036.MST
+TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
 UILevel = 5
 EOF
   ;;
@@ -433,7 +433,7 @@ extraction-failure)
   log_properties ProductVersion
   expect <<EOF
 run /S
-$(box "Setup Test Product" "Could not create a file named: ${temp}setup|test.msi. Please make sure that file doesn't already exist and you have write permission to the directory.")
+$(box "Setup Test Product" "Could not create a file named: ${temp}setup-RANDOM\\setup|test.msi. Please make sure that file doesn't already exist and you have write permission to the directory.")
 $(box "Setup Test Product" "Could not extract files.")
 exit 1603
 temp-files none
@@ -458,10 +458,10 @@ run
 $(french_dialog)
 press "OK"
 $(french_dialog)
-temp-files 1036.MST setup-test.msi
+temp-files setup-*\\1036.MST setup-*\\setup-test.msi
 press "OK"
 $(french_dialog)
-temp-files 1036.MST setup-test.msi
+temp-files setup-*\\1036.MST setup-*\\setup-test.msi
 press "Annuler"
 exit 0
 temp-files none

@@ -111,10 +111,11 @@ EOF
   ;;
 
 temp-unwritable)
-  # Three temporary folders in which no file can be created, even by root:
+  # Three temporary folders in which nothing can be created, even by root:
   # a read-only file system, a folder that does not exist and a "folder"
-  # that is a file. Each time the box names the full path, the extraction
-  # fails, nothing is started and nothing is left.
+  # that is a file. Each time the setup's own folder cannot be made: the box
+  # names its full path, the extraction fails, nothing is started and
+  # nothing is left.
   new_prefix
   read_only=$work/read-only
   mount_temp "$read_only" 1m ro
@@ -129,9 +130,9 @@ temp-unwritable)
   note "missing: $([ -e "$work/missing" ] && echo exists || echo absent)"
   note "a-file: $(stat -c %s "$work/a-file") bytes"
   expect <<EOF
-$(refused /S "$(win "$read_only")\\setup-test.msi")
-$(refused /S "$(win "$work/missing")\\setup-test.msi")
-$(refused /S "$(win "$work/a-file")\\setup-test.msi")
+$(refused /S "$(win "$read_only")\\setup-RANDOM")
+$(refused /S "$(win "$work/missing")\\setup-RANDOM")
+$(refused /S "$(win "$work/a-file")\\setup-RANDOM")
 product error 1605
 read-only: none
 missing: absent
@@ -139,40 +140,63 @@ a-file: 0 bytes
 EOF
   ;;
 
-file-held-open)
-  # A file of the package's name, and then one of the transform's name, is
-  # already in the temporary folder and another program holds it open,
-  # sharing it with nobody. The box names it, the extraction fails, the
-  # held file keeps its content, and nothing the setup wrote is left.
-  new_prefix
-  own_temp
-  for name in setup-test.msi 1036.MST; do
-    printf 'the user'\''s own %s\n' "$name" >"$temp/$name"
-    tool hold "$(win "$temp/$name")" "$E2E_BIN/e2e_driver.exe" run "$(setup product)" /L1036 -- \
-      window "Setup Test Product" -- press OK -- window "Setup Test Product" -- press OK -- exit
+planted-in-temp)
+  # What another user of a shared temporary folder could plant under the
+  # names of the package and the transform: a symbolic link to a file of
+  # their choosing, and a file held open without sharing. The setup writes
+  # into a new folder of its own, so it neither writes through the link nor
+  # deletes its target, leaves the planted file alone and installs. Twice,
+  # with the plants swapped between the two names.
+  victim=$FAULT_WORK/victim-$case_name
+  rounds=
+  for link in setup-test.msi 1036.MST; do
+    new_prefix
+    own_temp
+    planted=setup-test.msi
+    [ $link = 1036.MST ] || planted=1036.MST
+    printf 'a file the link points to\n' >"$victim"
+    ln -s "$victim" "$temp/$link"
+    printf 'the user'\''s own %s\n' "$planted" >"$temp/$planted"
+    note "$link links, $planted held open"
+    tool hold "$(win "$temp/$planted")" "$E2E_BIN/e2e_driver.exe" run "$(setup product)" \
+      /S /L1036 -- exit -- product "$product"
     left_in "left in temp" "$temp"
-    note "content: $(cat "$temp/$name")"
-    rm "$temp/$name"
+    note "link: $([ -L "$temp/$link" ] && readlink "$temp/$link" | sed "s|^$victim\$|victim|")"
+    note "victim: $(cat "$victim")"
+    note "planted: $(cat "$temp/$planted")"
+    rm -f "$victim"
+    rounds+=$(cat "$transcript")$'\n'
   done
-  drive product "$product"
+  printf '%s' "$rounds" >"$transcript"
   expect <<EOF
-$(refused /L1036 "$(win "$temp")\\setup-test.msi")
-left in temp: setup-test.msi
-content: the user's own setup-test.msi
-$(refused /L1036 "$(win "$temp")\\1036.MST")
-left in temp: 1036.MST
-content: the user's own 1036.MST
-product error 1605
+setup-test.msi links, 1036.MST held open
+run /S /L1036
+exit 0
+product 1.0.1
+left in temp: 1036.MST setup-test.msi
+link: victim
+victim: a file the link points to
+planted: the user's own 1036.MST
+1036.MST links, setup-test.msi held open
+run /S /L1036
+exit 0
+product 1.0.1
+left in temp: 1036.MST setup-test.msi
+link: victim
+victim: a file the link points to
+planted: the user's own setup-test.msi
 EOF
   ;;
 
 long-temp-path)
-  # Temporary folders so deep that the package's full path does not fit in
+  # Temporary folders so deep that the package's full path, in the setup's
+  # own folder there (23 characters with its backslash), does not fit in
   # MAX_PATH (one character too many), and one longer than MAX_PATH itself:
-  # the extraction fails without creating anything. One character less
-  # fits, and the setup installs from there.
+  # the extraction fails without creating anything, not even the folder.
+  # One character less fits, and the setup installs from there.
   new_prefix
   name=setup-test.msi
+  own=23
   deep() { # LENGTH: a folder whose Windows path, with its backslash, is that long
     local folder=$work/deep need
     need=$(($1 - 3 - ${#folder}))
@@ -186,11 +210,11 @@ long-temp-path)
     mkdir -p "$folder"
     printf '%s' "$folder"
   }
-  for length in $((260 - ${#name})) 300 $((259 - ${#name})); do
+  for length in $((260 - own - ${#name})) 300 $((259 - own - ${#name})); do
     temp=$(deep "$length")
     set_temp "$(win "$temp")"
     note "temp folder of $(($(printf '%s' "$(win "$temp")" | wc -c) + 1)) characters"
-    if [ "$length" -lt $((260 - ${#name})) ]; then
+    if [ "$length" -lt $((260 - own - ${#name})) ]; then
       drive run "$(setup product)" /S -- exit
     else
       drive run "$(setup product)" /S -- window "Setup Test Product" -- press OK -- exit
@@ -199,7 +223,7 @@ long-temp-path)
   done
   drive product "$product"
   expect <<EOF
-temp folder of 246 characters
+temp folder of 223 characters
 run /S
 $(box "Setup Test Product" "Could not extract files.")
 exit 1603
@@ -209,7 +233,7 @@ run /S
 $(box "Setup Test Product" "Could not extract files.")
 exit 1603
 left in temp: none
-temp folder of 245 characters
+temp folder of 222 characters
 run /S
 exit 0
 left in temp: none
@@ -236,6 +260,10 @@ installer-killed)
     sleep 0.1
   done
   left_in "left in temp while installing" "$temp"
+  # What Wine keeps of the folder's access list, in the Unix mode: other
+  # users may neither enter nor read it (the last octal digit).
+  mode=$(stat -c %a "$temp"/setup-*)
+  note "own folder: others may $([ "${mode: -1}" = 0 ] && echo nothing || echo "$mode")"
   tool kill msiexec.exe 3221225786
   status=0
   wait "$driver_pid" || status=$?
@@ -245,32 +273,45 @@ installer-killed)
   note "installer started as: $(cat "$system/msiexec.exe.ran")"
   expect <<EOF
 running msiexec.exe
-left in temp while installing: 1036.MST setup-test.msi
+left in temp while installing: setup-RANDOM setup-RANDOM/1036.MST setup-RANDOM/setup-test.msi
+own folder: others may nothing
 killed msiexec.exe 3221225786
 run /S /L1036
 exit -1073741510
 product error 1605
 driver status 0
 left in temp: none
-installer started as: msiexec.exe /qn /i "$(win "$temp")\\setup-test.msi" TRANSFORMS="$(win "$temp")\\1036.MST" SETUPEXEDIR="C:\\" /l*vx "C:\\setup-test.log"
+installer started as: msiexec.exe /qn /i "$(win "$temp")\\setup-RANDOM\\setup-test.msi" TRANSFORMS="$(win "$temp")\\setup-RANDOM\\1036.MST" SETUPEXEDIR="C:\\" /l*vx "C:\\setup-test.log"
 EOF
   ;;
 
 two-at-once)
-  # Two quiet setups of the same product started at the same moment, three
-  # times. Both write the package under the same name into the same folder;
-  # each holds what it wrote until its installer has ended. So either the
-  # two do not overlap and both install (0), or the later one cannot
-  # replace the file that the earlier one holds: its two boxes and 1603.
-  # Never may one's clean-up delete the package under the other's installer
-  # (which then failed with 2, or 1627). Every round: both end, at least
-  # one installs, nothing is left in the temporary folder; at the end the
-  # product is installed at its version.
+  # Two quiet setups of the same product started at the same moment. Each
+  # writes into a folder of its own, so neither can meet or delete the
+  # other's package. First with a stand-in installer that runs 10 s and
+  # ends with 3010: both setups wait for theirs, and each stand-in finds
+  # its package still there at its end. Then three rounds with Wine's real
+  # msiexec: both install (0, 0), or the installer itself refuses the later
+  # one: Windows' installer with 1618 (another installation is in progress);
+  # Wine's, which does not keep two installations apart, at times ends the
+  # later one with 1627 while the other installs. Never a box about a file.
+  # Every round: both end, at least one installs, nothing is left in the
+  # temporary folder; at the end the product is installed at its version.
   new_prefix
   own_temp
   verdict=passed
-  box_lines=("box \"Setup Test Product\" \"$(create_failure "$(win "$temp")\\setup-test.msi")\""
-    'box "Setup Test Product" "Could not extract files."')
+  system=$prefix/drive_c/windows/syswow64
+  rm "$system/msiexec.exe"
+  cp "$FAULT_BIN/ten_second_msiexec.exe" "$system/msiexec.exe"
+  note "stand-in installer"
+  tool together "$(setup product)" /S -- "$(setup product)" /S
+  left_in "left in temp" "$temp"
+  note "packages there at the end: $(grep -c 'package there at the end' "$system/msiexec.exe.ran")"
+  note "packages gone at the end: $(grep -c 'package gone at the end' "$system/msiexec.exe.ran")"
+  [ "$(tail -5 "$transcript" | paste -sd ' ')" = "program 1: exit 3010 program 2: exit 3010 \
+left in temp: none packages there at the end: 2 packages gone at the end: 0" ] || verdict=failed
+  rm "$system/msiexec.exe"
+  cp "$template/drive_c/windows/syswow64/msiexec.exe" "$system/msiexec.exe"
   for round in 1 2 3; do
     note "round $round"
     start=$(wc -l <"$transcript")
@@ -282,7 +323,7 @@ two-at-once)
       lines=$(tail -n +$((start + 1)) "$transcript" | sed -n "s/^program $program: //p")
       case $lines in
       "exit 0") installed=1 ;;
-      "${box_lines[0]}"$'\n'"${box_lines[1]}"$'\n'"exit 1603") ;;
+      "exit 1618" | "exit 1627") ;;
       *) verdict=failed ;;
       esac
     done
@@ -293,6 +334,79 @@ two-at-once)
   cat "$transcript"
   echo "$subject: $verdict"
   [ $verdict = passed ]
+  ;;
+
+waiting-for-installer)
+  # While the setup waits for its installer (a stand-in for the system's
+  # msiexec.exe that runs 10 s and ends with 3010), another program sends its
+  # hidden dialog a close request, a click on the close box and a Cancel.
+  # The setup keeps waiting and its files stay; when the installer ends the
+  # setup ends with the installer's code, and only then are the files gone.
+  new_prefix
+  own_temp
+  system=$prefix/drive_c/windows/syswow64
+  rm "$system/msiexec.exe"
+  cp "$FAULT_BIN/ten_second_msiexec.exe" "$system/msiexec.exe"
+  in_prefix "$E2E_BIN/e2e_driver.exe" run --cwd 'C:\' "$(setup product)" /S /L1036 -- \
+    exit >"$work/driver" 2>/dev/null &
+  driver_pid=$!
+  tool await msiexec.exe
+  for message in close close-box cancel; do
+    tool send setup_product.exe $message
+  done
+  sleep 2
+  tool await setup_product.exe
+  tool await msiexec.exe
+  left_in "left in temp while installing" "$temp"
+  status=0
+  wait "$driver_pid" || status=$?
+  cat "$work/driver" >>"$transcript"
+  note "driver status $status"
+  left_in "left in temp" "$temp"
+  note "installer: $(tail -1 "$system/msiexec.exe.ran")"
+  expect <<EOF
+running msiexec.exe
+sent close to setup_product.exe
+sent close-box to setup_product.exe
+sent cancel to setup_product.exe
+running setup_product.exe
+running msiexec.exe
+left in temp while installing: setup-RANDOM setup-RANDOM/1036.MST setup-RANDOM/setup-test.msi
+run /S /L1036
+exit 3010
+driver status 0
+left in temp: none
+installer: package there at the end
+EOF
+  ;;
+
+second-ok)
+  # The setup's own folder cannot be made (the temporary folder is missing),
+  # and while the box that says so is up the user clicks OK in the language
+  # dialog again. That second OK starts nothing: no second box, no second
+  # attempt; the first one ends as it would have.
+  new_prefix
+  set_temp "$(win "$work/missing")"
+  drive run "$(setup product)" -- window "Choose Setup Language" -- press OK -- \
+    window "Setup Test Product" -- again "Choose Setup Language" -- press OK -- still -- \
+    again "Setup Test Product" -- press OK -- window "Setup Test Product" -- press OK -- exit
+  note "missing: $([ -e "$work/missing" ] && echo exists || echo absent)"
+  expect <<EOF
+run
+$(english_dialog)
+press "OK"
+window "Setup Test Product"
+  button "OK"
+  text "$(create_failure "$(win "$work/missing")\\setup-RANDOM")"
+again "Choose Setup Language"
+press "OK"
+$(english_dialog)
+again "Setup Test Product"
+press "OK"
+$(box "Setup Test Product" "Could not extract files.")
+exit 1603
+missing: absent
+EOF
   ;;
 
 planted-files)
@@ -382,7 +496,7 @@ run /S /L1036
 exit 0
 product 1.0.1
 left in temp: none
-TRANSFORMS = TEMP\\1036.MST
+TRANSFORMS = TEMP\\setup-RANDOM\\1036.MST
 EOF
   ;;
 

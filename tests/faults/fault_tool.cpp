@@ -11,6 +11,11 @@
 //   fault_tool kill NAME CODE
 //       ends every process whose program file is NAME with exit code CODE
 //       (decimal, full 32 bits); prints "killed NAME CODE"
+//   fault_tool send NAME close|close-box|cancel
+//       sends to every dialog (shown or not) of every process whose program
+//       file is NAME a close request (WM_CLOSE), a click on its close box
+//       (SC_CLOSE) or a Cancel (IDCANCEL), as another program or the user
+//       would; prints "sent MESSAGE to NAME"
 //   fault_tool load PATH
 //       loads the library PATH; prints "loaded" or "not loaded"
 //   fault_tool together PROGRAM [ARGS...] [-- PROGRAM [ARGS...]]...
@@ -141,6 +146,48 @@ int kill(const std::string& name, DWORD code) {
     return 0;
 }
 
+int usage();
+
+struct DialogSearch {
+    std::vector<DWORD> owners;
+    std::vector<HWND> dialogs;
+};
+
+BOOL CALLBACK findDialog(HWND window, LPARAM context) {
+    DialogSearch& search = *reinterpret_cast<DialogSearch*>(context);
+    char kind[16] = {};
+    GetClassNameA(window, kind, sizeof(kind));
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    for (DWORD id : search.owners)
+        if (id == owner && std::strcmp(kind, "#32770") == 0)
+            search.dialogs.push_back(window);
+    return TRUE;
+}
+
+int send(const std::string& name, const std::string& message) {
+    DialogSearch search{processesNamed(name), {}};
+    EnumWindows(findDialog, reinterpret_cast<LPARAM>(&search));
+    if (search.dialogs.empty()) {
+        std::printf("no dialog of %s\n", name.c_str());
+        return 2;
+    }
+    UINT code = message == "close" ? WM_CLOSE : message == "close-box" ? WM_SYSCOMMAND : WM_COMMAND;
+    WPARAM parameter = message == "close-box" ? SC_CLOSE : message == "cancel" ? IDCANCEL : 0;
+    if (message != "close" && !parameter)
+        return usage();
+    for (HWND dialog : search.dialogs) {
+        DWORD_PTR answer = 0;
+        // Handled in the other program's message loop; it must not hang us.
+        if (!SendMessageTimeoutA(dialog, code, parameter, 0, SMTO_NORMAL, 5000, &answer)) {
+            std::printf("%s did not take %s\n", name.c_str(), message.c_str());
+            return 2;
+        }
+    }
+    std::printf("sent %s to %s\n", message.c_str(), name.c_str());
+    return 0;
+}
+
 int load(const std::string& path) {
     HMODULE library = LoadLibraryA(path.c_str());
     std::printf(library ? "loaded\n" : "not loaded\n");
@@ -227,7 +274,8 @@ int together(const std::vector<std::vector<std::string>>& programs) {
 
 int usage() {
     std::fprintf(stderr, "usage: fault_tool hold PATH PROGRAM [ARGS...] | await NAME | kill NAME "
-                         "CODE | load PATH | together PROGRAM [ARGS...] [-- PROGRAM...]...\n");
+                         "CODE | send NAME close|close-box|cancel | load PATH | together PROGRAM "
+                         "[ARGS...] [-- PROGRAM...]...\n");
     return 2;
 }
 
@@ -247,6 +295,8 @@ int main(int argc, char** argv) {
         result = await(args[1]);
     else if (command == "kill" && args.size() == 3)
         result = kill(args[1], std::strtoul(args[2].c_str(), nullptr, 10));
+    else if (command == "send" && args.size() == 3)
+        result = send(args[1], args[2]);
     else if (command == "load" && args.size() == 2)
         result = load(args[1]);
     else if (command == "together" && args.size() >= 2) {

@@ -139,3 +139,23 @@ TEST(SetupExitCode, EndsOutsideTheOkCommand) {
     // Only a waited-for installer passes its code on.
     EXPECT_EQ(setupExitCode(SetupEnd::installerStarted, 1603), 0);
 }
+
+// With nothing chosen in the list the selection stays where it was: the
+// transform follows it, and English has none to look for.
+TEST(ConfirmPlan, NothingChosenTheTransformFollowsTheSelectedLanguage) {
+    ConfirmFacts facts = embeddedFrenchFirstInstall();
+    facts.chosenLanguage = -1;
+    for (bool embedded : {true, false}) {
+        facts.packageEmbedded = embedded;
+        facts.selectedLanguage = 1033;
+        ConfirmPlan plan = planConfirm(facts);
+        EXPECT_EQ(plan.transformLanguage, 0) << embedded;
+        EXPECT_FALSE(plan.besideSetup) << embedded;
+        EXPECT_TRUE(plan.launch) << embedded;
+
+        facts.selectedLanguage = 1036;
+        plan = planConfirm(facts);
+        EXPECT_EQ(plan.transformLanguage, 1036) << embedded;
+        EXPECT_EQ(plan.besideSetup, !embedded) << embedded;
+    }
+}
