@@ -252,7 +252,7 @@ exit -1073741510
 product error 1605
 driver status 0
 left in temp: none
-installer started as: msiexec.exe /qn /i "$(win "$temp")\\setup-test.msi" TRANSFORMS="$(win "$temp")\\1036.MST" SETUPEXEDIR="C:\\" /l*vx "C:\\setup-test.log"
+installer started as: msiexec.exe /qn /i "$(win "$temp")\\setup-test.msi" TRANSFORMS="$(win "$temp")\\1036.MST" SETUPEXEDIR="C:\\" REBOOT=ReallySuppress /l*vx "C:\\setup-test.log"
 EOF
   ;;
 

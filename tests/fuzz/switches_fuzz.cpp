@@ -1,12 +1,49 @@
-// The command line: any text, applied to a fresh setup state.
+// The command line: any text, taken apart into properties and switches and
+// applied to a fresh setup state.
 #include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "fuzz_check.h"
+#include "startup/arguments.h"
 #include "startup/setup_state.h"
 #include "startup/switches.h"
 #include "ui/languages.h"
+
+namespace {
+// Reads the property pieces as msiexec does: NAME="value" with doubled
+// quotes inside, one blank between pieces. Any other shape would let a value
+// reach msiexec as a switch or a property of its own.
+bool wellQuoted(const Text& properties) {
+    const char* p = properties.c_str();
+    const char* end = p + properties.size();
+    while (p < end) {
+        if (!((*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z') || *p == '_'))
+            return false;
+        while (p < end && *p != '=')
+            ++p;
+        if (end - p < 3 || p[1] != '"')
+            return false;
+        p += 2;
+        for (;;) {
+            if (p == end)
+                return false;
+            if (*p++ != '"')
+                continue;
+            if (p < end && *p == '"') {
+                ++p;
+                continue;
+            }
+            break;
+        }
+        if (p < end && *p++ != ' ')
+            return false;
+        if (p == end && p[-1] == ' ')
+            return false;
+    }
+    return true;
+}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string commandLine(reinterpret_cast<const char*>(data), size);
@@ -32,8 +69,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(rest == nullptr ? tokens.empty() : *rest == '\0');
     FUZZ_CHECK(length == 0 || tokens.size() <= length);
 
+    SetupArguments arguments = splitArguments(line);
+    FUZZ_CHECK(arguments.switches.size() <= length);
+    FUZZ_CHECK(std::strchr(line, '=') || arguments.switches == line);
+    FUZZ_CHECK(wellQuoted(arguments.properties));
+    FUZZ_CHECK(!arguments.rebootGiven || std::strstr(arguments.properties.c_str(), "REBOOT=\""));
+    FUZZ_CHECK((arguments.refusal == ArgumentRefusal::none) == arguments.refusedArgument.empty());
+    FUZZ_CHECK(arguments.refusedArgument.empty() ||
+               std::strstr(line, arguments.refusedArgument.c_str()));
+    // What is left for the switches holds no property any more.
+    SetupArguments again = splitArguments(arguments.switches.c_str());
+    FUZZ_CHECK(again.switches == arguments.switches && again.properties.empty() &&
+               again.refusal == ArgumentRefusal::none);
+
     setupState = SetupState();
-    parseCommandLine(line);
+    parseCommandLine(arguments.switches.c_str());
     const SetupState& state = setupState;
     FUZZ_CHECK(state.languageIndex >= 0 && state.languageIndex < languageCount);
     FUZZ_CHECK(LanguageTable[state.languageIndex].lcid == state.languageId);
