@@ -20,7 +20,9 @@ Text packageFileName;
 // Owned by the OK handling; the watch only borrows it.
 OSHandle installerProcess;
 bool waitingForInstaller = false;
-int exitCode = 0;
+// Every end the setup decides sets it; a close that nobody decided is the
+// user's close box.
+int exitCode = setupExitCode(SetupEnd::cancelled, 0);
 
 void postClose(HWND dialog, int code) {
     exitCode = code;
