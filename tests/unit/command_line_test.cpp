@@ -67,27 +67,18 @@ TEST(InstallerCommandLine, PathsAreQuotedAsTheyAre) {
               "SETUPEXEDIR=\"D:\\My Setup\" /l*vx \"C:\\My Logs\\a b.log\"");
 }
 
-TEST(InstallerCommandLine, GivenPropertiesFollowSetupExeDirAndQuietMeansNoRestart) {
+TEST(InstallerCommandLine, GivenPropertiesFollowSetupExeDirAndTheirRebootDecides) {
     InstallerCommandInput input = englishFirstInstall();
-    input.properties = "INSTALLDIR=\"C:\\Program Files\\X\" MYPROP=\"a/L1036\"";
-    input.check = InstallCheck::Upgrade;
-    input.logPath = "setup.log";
-    EXPECT_EQ(installerCommandLine(input),
-              "msiexec.exe /i \"C:\\Temp\\Example.msi\" SETUPEXEDIR=\"D:\\Setup\" "
-              "INSTALLDIR=\"C:\\Program Files\\X\" MYPROP=\"a/L1036\" REINSTALL=ALL "
-              "REINSTALLMODE=vomus /l*vx \"setup.log\"");
-
     input.silent = true;
+    input.check = InstallCheck::Upgrade;
+    input.properties = "INSTALLDIR=\"C:\\Program Files\\X\" MYPROP=\"a/L1036\"";
     EXPECT_EQ(installerCommandLine(input),
               "msiexec.exe /qn /i \"C:\\Temp\\Example.msi\" SETUPEXEDIR=\"D:\\Setup\" "
               "REBOOT=ReallySuppress INSTALLDIR=\"C:\\Program Files\\X\" MYPROP=\"a/L1036\" "
-              "REINSTALL=ALL REINSTALLMODE=vomus /l*vx \"setup.log\"");
-
-    // The caller's own REBOOT decides, also under /qn.
-    input = englishFirstInstall();
-    input.silent = true;
+              "REINSTALL=ALL REINSTALLMODE=vomus");
     input.properties = "REBOOT=\"Force\"";
     input.rebootGiven = true;
     EXPECT_EQ(installerCommandLine(input), "msiexec.exe /qn /i \"C:\\Temp\\Example.msi\" "
-                                           "SETUPEXEDIR=\"D:\\Setup\" REBOOT=\"Force\"");
+                                           "SETUPEXEDIR=\"D:\\Setup\" REBOOT=\"Force\" "
+                                           "REINSTALL=ALL REINSTALLMODE=vomus");
 }
