@@ -120,16 +120,18 @@ EOF
 
 silent-properties)
   # /S with properties: they reach the package in the order given, a
-  # quoted value with blanks stays one, a '/' in a value is no switch (the
-  # setup stays English), and a quiet installer may not restart the machine.
+  # quoted value with blanks or quotes stays one, a '/' in a value is no
+  # switch (the setup stays English), and a quiet installer may not restart
+  # the machine. A quote in a value goes to msiexec doubled, which Windows
+  # reads as one quote and Wine drops; the value stays whole either way.
   new_prefix
   mkdir -p "$media"
   drive run --cwd 'C:\Setup Media' "$(setup product)" /S 'INSTALLDIR="C:\Program Files\Setup Test"' \
-    MYPROP=a/L1036 -- exit -- temp-files -- product "$product" -- \
+    MYPROP=a/L1036 'NOTE="say \"hi\" /S"' -- exit -- temp-files -- product "$product" -- \
     registry "$product_key" InstallDir -- registry "$product_key" MyProp
-  log_properties INSTALLDIR MYPROP REBOOT TRANSFORMS SETUPEXEDIR
+  log_properties INSTALLDIR MYPROP NOTE REBOOT TRANSFORMS SETUPEXEDIR
   expect <<EOF
-run /S INSTALLDIR="C:\\Program Files\\Setup Test" MYPROP=a/L1036
+run /S INSTALLDIR="C:\\Program Files\\Setup Test" MYPROP=a/L1036 NOTE="say \\"hi\\" /S"
 exit 0
 temp-files none
 product 1.0.1
@@ -137,6 +139,7 @@ registry InstallDir "C:\\Program Files\\Setup Test"
 registry MyProp "a/L1036"
 INSTALLDIR = C:\\Program Files\\Setup Test
 MYPROP = a/L1036
+NOTE = say hi /S
 REBOOT = ReallySuppress
 TRANSFORMS absent
 SETUPEXEDIR = C:\\Setup Media
