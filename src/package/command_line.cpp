@@ -14,6 +14,10 @@ Text installerCommandLine(const InstallerCommandInput& input) {
     if (!input.transformPath.empty())
         appendQuoted(line.append(" TRANSFORMS="), input.transformPath);
     appendQuoted(line.append(" SETUPEXEDIR="), input.currentDirectory);
+    if (input.silent && !input.rebootGiven)
+        line.append(" REBOOT=ReallySuppress");
+    if (!input.properties.empty())
+        line.append(' ').append(input.properties);
     if (input.check == InstallCheck::Upgrade)
         line.append(" REINSTALL=ALL REINSTALLMODE=vomus");
     if (!input.logPath.empty())

@@ -8,9 +8,14 @@
 
 void launchInstaller(Text packagePath, Text transformPath, InstallCheck check,
                      HANDLE& processHandle) {
-    InstallerCommandInput input{
-        std::move(packagePath), std::move(transformPath), check,
-        setupState.silent,      setupState.logPath,       currentDirectory()};
+    InstallerCommandInput input{std::move(packagePath),
+                                std::move(transformPath),
+                                check,
+                                setupState.silent,
+                                setupState.logPath,
+                                currentDirectory(),
+                                setupState.installerProperties,
+                                setupState.rebootProperty};
     // Without a current directory there is neither a SETUPEXEDIR nor a place
     // to run the installer in.
     if (input.currentDirectory.empty())

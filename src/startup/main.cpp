@@ -3,9 +3,11 @@
 
 #include "os/system_folder.h"
 #include "product/version.h"
+#include "startup/arguments.h"
 #include "startup/setup_state.h"
 #include "startup/string_resource.h"
 #include "startup/switches.h"
+#include "ui/confirm_plan.h"
 #include "ui/dialog_ids.h"
 #include "ui/languages.h"
 #include "ui/setup_dialog.h"
@@ -69,7 +71,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     InitCommonControlsEx(&controls);
 
     selectLanguage(static_cast<int32_t>(static_cast<uint32_t>(GetUserDefaultUILanguage())));
-    parseCommandLine(commandLine);
+    // Properties first: a '/' inside a value is never read as a switch.
+    SetupArguments arguments = splitArguments(commandLine);
+    parseCommandLine(arguments.switches.c_str());
+    if (arguments.refusal != ArgumentRefusal::none) {
+        // Decided before anything is written or started.
+        if (!setupState.silent)
+            showStartupFailure(refusalMessage(arguments).c_str());
+        return setupExitCode(SetupEnd::commandLineRefused, 0);
+    }
+    setupState.installerProperties = arguments.properties;
+    setupState.rebootProperty = arguments.rebootGiven;
 
     if (!readProductData())
         return 1;

@@ -14,7 +14,9 @@ struct SetupState {
     uint32_t versionMS = 0; // (major << 16) | minor
     uint32_t versionLS = 0; // (build << 16) | revision
     Text logPath;
-    int32_t languageId = 1033; // always the lcid of LanguageTable row languageIndex
+    Text installerProperties;    // NAME="value" pieces from the command line, for msiexec
+    bool rebootProperty = false; // among them a REBOOT, which then decides about a restart
+    int32_t languageId = 1033;   // always the lcid of LanguageTable row languageIndex
     int32_t languageIndex = 0;
     bool languageFixed = false;
     bool packageEmbedded = false;

@@ -1,7 +1,11 @@
 #include "ui/confirm_plan.h"
 
 namespace {
-const int32_t installFailure = 1603; // ERROR_INSTALL_FAILURE
+// The Windows Installer's own codes, which deployment tools know.
+const int32_t userExit = 1602;           // ERROR_INSTALL_USEREXIT
+const int32_t installFailure = 1603;     // ERROR_INSTALL_FAILURE
+const int32_t otherVersion = 1638;       // ERROR_PRODUCT_VERSION
+const int32_t invalidCommandLine = 1639; // ERROR_INVALID_COMMAND_LINE
 } // namespace
 
 int32_t setupExitCode(SetupEnd end, uint32_t installerExitCode) {
@@ -9,10 +13,14 @@ int32_t setupExitCode(SetupEnd end, uint32_t installerExitCode) {
     case SetupEnd::installerEnded:
         return static_cast<int32_t>(installerExitCode);
     case SetupEnd::installerStarted:
+        return 0;
     case SetupEnd::cancelled:
     case SetupEnd::upgradeDeclined:
+        return userExit;
     case SetupEnd::laterVersionInstalled:
-        return 0;
+        return otherVersion;
+    case SetupEnd::commandLineRefused:
+        return invalidCommandLine;
     case SetupEnd::extractionFailed:
     case SetupEnd::launchFailed:
     case SetupEnd::undecided:

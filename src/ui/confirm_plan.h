@@ -14,6 +14,7 @@ enum class SetupEnd {
     launchFailed,          // msiexec.exe could not be started
     undecided,             // a hidden dialog could not decide (no product code, failed query)
     languageError,         // the package offers no known language
+    commandLineRefused,    // a property on the command line is not accepted
 };
 
 // The exit code of the setup for an end; `installerExitCode` counts only

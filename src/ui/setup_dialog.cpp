@@ -20,7 +20,9 @@ namespace {
 Text packageFileName;
 // Owned by the OK handling; the watch only borrows it.
 OSHandle installerProcess;
-int exitCode = 0;
+// Every end the setup decides sets it; a close that nobody decided is the
+// user's close box.
+int exitCode = setupExitCode(SetupEnd::cancelled, 0);
 
 // Where the dialog is; requestEffect decides what an OK, a Cancel or a close
 // request does there.
@@ -178,10 +180,13 @@ bool installerRunning() {
 void closeDialog(HWND dialog) {
     if (installerProcess.isOpen()) {
         // The setup waited: the installer's own result is the setup's result.
+        // An installer whose end cannot be read is taken as failed.
         DWORD installerExit = 0;
-        if (phase == DialogPhase::waiting &&
-            GetExitCodeProcess(installerProcess.get(), &installerExit))
+        if (phase == DialogPhase::waiting) {
+            if (!GetExitCodeProcess(installerProcess.get(), &installerExit))
+                installerExit = 1603; // ERROR_INSTALL_FAILURE
             exitCode = setupExitCode(SetupEnd::installerEnded, installerExit);
+        }
         installerProcess.close();
     }
     phase = DialogPhase::ending;

@@ -140,6 +140,68 @@ REINSTALL absent
 EOF
   ;;
 
+silent-properties)
+  # /S with properties: they reach the package in the order given, a
+  # quoted value with blanks or quotes stays one, a '/' in a value is no
+  # switch (the setup stays English), and a quiet installer may not restart
+  # the machine. A quote in a value goes to msiexec doubled, which Windows
+  # reads as one quote and Wine drops; the value stays whole either way.
+  new_prefix
+  mkdir -p "$media"
+  drive run --cwd 'C:\Setup Media' "$(setup product)" /S 'INSTALLDIR="C:\Program Files\Setup Test"' \
+    MYPROP=a/L1036 'NOTE="say \"hi\" /S"' -- exit -- temp-files -- product "$product" -- \
+    registry "$product_key" InstallDir -- registry "$product_key" MyProp
+  log_properties INSTALLDIR MYPROP NOTE REBOOT TRANSFORMS SETUPEXEDIR
+  expect <<EOF
+run /S INSTALLDIR="C:\\Program Files\\Setup Test" MYPROP=a/L1036 NOTE="say \\"hi\\" /S"
+exit 0
+temp-files none
+product 1.0.1
+registry InstallDir "C:\\Program Files\\Setup Test"
+registry MyProp "a/L1036"
+INSTALLDIR = C:\\Program Files\\Setup Test
+MYPROP = a/L1036
+NOTE = say hi /S
+REBOOT = ReallySuppress
+TRANSFORMS absent
+SETUPEXEDIR = C:\\Setup Media
+EOF
+  ;;
+
+property-refused)
+  # A property that the setup sets itself, or a value whose quote is never
+  # closed: nothing written or started, the Installer's "invalid command
+  # line" (1639), and a box naming the argument unless /S is given.
+  new_prefix
+  drive run "$(setup product)" /S TRANSFORMS=x.mst -- exit -- temp-files -- \
+    run "$(setup product)" TRANSFORMS=x.mst -- window "" -- press OK -- exit -- \
+    run "$(setup product)" 'INSTALLDIR="C:\Program Files\X\"' /S -- window "" -- press OK -- \
+    exit -- temp-files -- product "$product"
+  log_properties ProductVersion
+  expect <<EOF
+run /S TRANSFORMS=x.mst
+exit 1639
+temp-files none
+run TRANSFORMS=x.mst
+$(box "" "This command line argument is not accepted:
+
+TRANSFORMS=x.mst
+
+The setup sets this property itself.")
+exit 1639
+run INSTALLDIR="C:\\Program Files\\X\\" /S
+$(box "" "This command line argument is not accepted:
+
+INSTALLDIR=\"C:\\Program Files\\X\\\" /S
+
+Its value has a quote that is not closed.")
+exit 1639
+temp-files none
+product error 1605
+log absent
+EOF
+  ;;
+
 upgrade-silent-ok)
   # An older version installed: even /S stops for the question; OK starts
   # the installer with the reinstall properties and the newer version is
@@ -166,8 +228,8 @@ EOF
 
 upgrade-cancel)
   # An older version installed, interactive: the dialog goes away for the
-  # question; Cancel ends the setup, removes the written files and starts
-  # nothing.
+  # question; Cancel ends the setup as cancelled by the user (1602), removes
+  # the written files and starts nothing.
   new_prefix
   preinstall product-1.0.0.msi
   drive run "$(setup product)" -- window "Choose Setup Language" -- press OK -- \
@@ -182,7 +244,7 @@ $(upgrade_window)
 shown "Setup Test Product"
 temp-files setup-*\\setup-test.msi
 press "Cancel"
-exit 0
+exit 1602
 temp-files none
 product 1.0.0
 log absent
@@ -192,7 +254,7 @@ EOF
 later-version)
   # A later version installed: the refusal over the still visible dialog,
   # whole although the product name is long and holds format characters;
-  # nothing started.
+  # nothing started, and the Installer's "another version" code (1638).
   new_prefix
   preinstall product-1.1.0.msi
   name='Setup Test Product 100% %s %d, with a name so long that the message about the installed version no longer fits into two hundred bytes'
@@ -212,7 +274,7 @@ window "$name"
   text "A later version of $name is already installed on this machine. Setup cannot continue."
 shown "$name" "Choose Setup Language"
 press "OK"
-exit 0
+exit 1638
 temp-files none
 product 1.1.0
 log absent
@@ -274,7 +336,7 @@ EOF
 
 dialog-cancel)
   # Cancel, Esc and the close box each end the setup at once, with nothing
-  # written or installed.
+  # written or installed, as cancelled by the user (1602).
   new_prefix
   for way in "press Cancel" "key escape" close; do
     # shellcheck disable=SC2086 # the step's words
@@ -283,7 +345,7 @@ dialog-cancel)
   done
   log_properties ProductVersion
   ending() {
-    printf 'run\n%s\n%s\nexit 0\ntemp-files none\nproduct error 1605\n' "$(english_dialog)" "$1"
+    printf 'run\n%s\n%s\nexit 1602\ntemp-files none\nproduct error 1605\n' "$(english_dialog)" "$1"
   }
   expect <<EOF
 $(ending 'press "Cancel"')
@@ -463,7 +525,7 @@ press "OK"
 $(french_dialog)
 temp-files setup-*\\1036.MST setup-*\\setup-test.msi
 press "Annuler"
-exit 0
+exit 1602
 temp-files none
 run /S
 exit 1603

@@ -281,7 +281,7 @@ exit -1073741510
 product error 1605
 driver status 0
 left in temp: none
-installer started as: msiexec.exe /qn /i "$(win "$temp")\\setup-RANDOM\\setup-test.msi" TRANSFORMS="$(win "$temp")\\setup-RANDOM\\1036.MST" SETUPEXEDIR="C:\\" /l*vx "C:\\setup-test.log"
+installer started as: msiexec.exe /qn /i "$(win "$temp")\\setup-RANDOM\\setup-test.msi" TRANSFORMS="$(win "$temp")\\setup-RANDOM\\1036.MST" SETUPEXEDIR="C:\\" REBOOT=ReallySuppress /l*vx "C:\\setup-test.log"
 EOF
   ;;
 

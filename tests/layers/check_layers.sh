@@ -14,7 +14,7 @@ floor_of() {
     product/*) echo 3 ;;                                    # versions, installed-product check
     package/*) echo 4 ;;                                    # extraction, command line, launch
     ui/*) echo 5 ;;                                         # languages, the dialog and its plan
-    startup/switches) echo 6 ;;                             # the command line selects a language
+    startup/switches | startup/arguments) echo 6 ;;         # the command line: switches, properties
     startup/main) echo 7 ;;                                 # the entry, on top
     *) echo "" ;;
   esac

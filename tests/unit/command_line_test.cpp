@@ -6,7 +6,7 @@
 namespace {
 InstallerCommandInput englishFirstInstall() {
     InstallerCommandInput input{
-        "C:\\Temp\\Example.msi", "", InstallCheck::Proceed, false, "", "D:\\Setup"};
+        "C:\\Temp\\Example.msi", "", InstallCheck::Proceed, false, "", "D:\\Setup", "", false};
     return input;
 }
 } // namespace
@@ -24,7 +24,8 @@ TEST(InstallerCommandLine, SilentFrenchUpgradeWithLog) {
     input.logPath = "C:\\Temp\\Example.log";
     EXPECT_EQ(installerCommandLine(input),
               "msiexec.exe /qn /i \"C:\\Temp\\Example.msi\" TRANSFORMS=\"C:\\Temp\\1036.MST\" "
-              "SETUPEXEDIR=\"D:\\Setup\" REINSTALL=ALL REINSTALLMODE=vomus /l*vx "
+              "SETUPEXEDIR=\"D:\\Setup\" REBOOT=ReallySuppress REINSTALL=ALL REINSTALLMODE=vomus "
+              "/l*vx "
               "\"C:\\Temp\\Example.log\"");
 }
 
@@ -32,7 +33,8 @@ TEST(InstallerCommandLine, EachOptionalPieceStandsAlone) {
     InstallerCommandInput input = englishFirstInstall();
     input.silent = true;
     EXPECT_EQ(installerCommandLine(input),
-              "msiexec.exe /qn /i \"C:\\Temp\\Example.msi\" SETUPEXEDIR=\"D:\\Setup\"");
+              "msiexec.exe /qn /i \"C:\\Temp\\Example.msi\" SETUPEXEDIR=\"D:\\Setup\" "
+              "REBOOT=ReallySuppress");
 
     input = englishFirstInstall();
     input.transformPath = "1036.MST";
@@ -52,7 +54,8 @@ TEST(InstallerCommandLine, EachOptionalPieceStandsAlone) {
 }
 
 TEST(InstallerCommandLine, PathsAreQuotedAsTheyAre) {
-    InstallerCommandInput input{"My Product.msi", "", InstallCheck::Proceed, false, "", "C:\\"};
+    InstallerCommandInput input{
+        "My Product.msi", "", InstallCheck::Proceed, false, "", "C:\\", "", false};
     EXPECT_EQ(installerCommandLine(input),
               "msiexec.exe /i \"My Product.msi\" SETUPEXEDIR=\"C:\\\"");
 
@@ -62,4 +65,20 @@ TEST(InstallerCommandLine, PathsAreQuotedAsTheyAre) {
     EXPECT_EQ(installerCommandLine(input),
               "msiexec.exe /i \"C:\\Documents and Settings\\Temp\\Example.msi\" "
               "SETUPEXEDIR=\"D:\\My Setup\" /l*vx \"C:\\My Logs\\a b.log\"");
+}
+
+TEST(InstallerCommandLine, GivenPropertiesFollowSetupExeDirAndTheirRebootDecides) {
+    InstallerCommandInput input = englishFirstInstall();
+    input.silent = true;
+    input.check = InstallCheck::Upgrade;
+    input.properties = "INSTALLDIR=\"C:\\Program Files\\X\" MYPROP=\"a/L1036\"";
+    EXPECT_EQ(installerCommandLine(input),
+              "msiexec.exe /qn /i \"C:\\Temp\\Example.msi\" SETUPEXEDIR=\"D:\\Setup\" "
+              "REBOOT=ReallySuppress INSTALLDIR=\"C:\\Program Files\\X\" MYPROP=\"a/L1036\" "
+              "REINSTALL=ALL REINSTALLMODE=vomus");
+    input.properties = "REBOOT=\"Force\"";
+    input.rebootGiven = true;
+    EXPECT_EQ(installerCommandLine(input), "msiexec.exe /qn /i \"C:\\Temp\\Example.msi\" "
+                                           "SETUPEXEDIR=\"D:\\Setup\" REBOOT=\"Force\" "
+                                           "REINSTALL=ALL REINSTALLMODE=vomus");
 }

@@ -92,7 +92,7 @@ TEST(ConfirmPlan, UpgradeIsAskedAndADeclineInstallsNothing) {
     EXPECT_TRUE(plan.launch);
     Outcome declined;
     declined.accepted = false;
-    EXPECT_EQ(exitCodeOf(plan, declined), 0);
+    EXPECT_EQ(exitCodeOf(plan, declined), 1602);
     EXPECT_EQ(exitCodeOf(plan, Outcome()), 0);
 }
 
@@ -102,7 +102,7 @@ TEST(ConfirmPlan, LaterVersionIsRefusedWithoutStartingTheInstaller) {
     ConfirmPlan plan = planConfirm(facts);
     EXPECT_EQ(plan.question, ConfirmQuestion::laterVersionRefusal);
     EXPECT_FALSE(plan.launch);
-    EXPECT_EQ(exitCodeOf(plan, Outcome()), 0);
+    EXPECT_EQ(exitCodeOf(plan, Outcome()), 1638);
 }
 
 TEST(ConfirmPlan, WithoutProductCodeOrAnswerTheSetupCannotDecide) {
@@ -134,7 +134,9 @@ TEST(ConfirmPlan, FailuresToWriteOrToStartAreInstallFailures) {
 }
 
 TEST(SetupExitCode, EndsOutsideTheOkCommand) {
-    EXPECT_EQ(setupExitCode(SetupEnd::cancelled, 0), 0);
+    // Deployment tools read these as the Windows Installer's own codes.
+    EXPECT_EQ(setupExitCode(SetupEnd::cancelled, 0), 1602);
+    EXPECT_EQ(setupExitCode(SetupEnd::commandLineRefused, 0), 1639);
     EXPECT_EQ(setupExitCode(SetupEnd::languageError, 0), 1603);
     // Only a waited-for installer passes its code on.
     EXPECT_EQ(setupExitCode(SetupEnd::installerStarted, 1603), 0);

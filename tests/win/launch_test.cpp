@@ -62,6 +62,8 @@ class Launch : public ::testing::Test {
 
         setupState.silent = false;
         setupState.logPath.clear();
+        setupState.installerProperties.clear();
+        setupState.rebootProperty = false;
     }
 
     void TearDown() override {
@@ -114,6 +116,7 @@ TEST_F(Launch, InstallerReceivesTheWholeCommandLineAndTheCurrentDirectory) {
     ScopedCurrentDirectory current(directory);
     setupState.silent = true;
     setupState.logPath = "C:\\logs\\setup log.txt";
+    setupState.installerProperties = "MYPROP=\"a b\"";
 
     Record record;
     ASSERT_TRUE(launchAndRecord("C:\\Temp dir\\Example.msi", "C:\\Temp dir\\1036.MST",
@@ -122,10 +125,11 @@ TEST_F(Launch, InstallerReceivesTheWholeCommandLineAndTheCurrentDirectory) {
               "msiexec.exe /qn /i \"C:\\Temp dir\\Example.msi\" TRANSFORMS=\"C:\\Temp "
               "dir\\1036.MST\" SETUPEXEDIR=\"" +
                   directory +
-                  "\" REINSTALL=ALL REINSTALLMODE=vomus /l*vx \"C:\\logs\\setup log.txt\"");
-    InstallerCommandInput input{"C:\\Temp dir\\Example.msi", "C:\\Temp dir\\1036.MST",
-                                InstallCheck::Upgrade,       true,
-                                "C:\\logs\\setup log.txt",   directory.c_str()};
+                  "\" REBOOT=ReallySuppress MYPROP=\"a b\" REINSTALL=ALL REINSTALLMODE=vomus /l*vx "
+                  "\"C:\\logs\\setup log.txt\"");
+    InstallerCommandInput input{
+        "C:\\Temp dir\\Example.msi", "C:\\Temp dir\\1036.MST", InstallCheck::Upgrade, true,
+        "C:\\logs\\setup log.txt",   directory.c_str(),        "MYPROP=\"a b\"",      false};
     EXPECT_EQ(record.commandLine, installerCommandLine(input).c_str());
     EXPECT_TRUE(samePath(record.currentDirectory, directory)) << record.currentDirectory;
     EXPECT_TRUE(isSystemMsiexec(record.program)) << record.program;
