@@ -13,27 +13,12 @@
 #include <map>
 
 #include "msi_transform/diff.h"
+#include "setup_pack/msi_handle.h"
 #include "setup_pack/utf8.h"
 
 namespace msi_transform {
 
 namespace {
-
-class MsiHandle {
-  public:
-    MsiHandle() = default;
-    MsiHandle(const MsiHandle&) = delete;
-    MsiHandle& operator=(const MsiHandle&) = delete;
-    ~MsiHandle() {
-        if (handle_)
-            MsiCloseHandle(handle_);
-    }
-    MSIHANDLE* out() { return &handle_; }
-    MSIHANDLE get() const { return handle_; }
-
-  private:
-    MSIHANDLE handle_ = 0;
-};
 
 std::u16string toU16(const std::wstring& text) {
     return std::u16string(text.begin(), text.end());

@@ -6,28 +6,12 @@
 #include <msiquery.h>
 
 #include "os/handle.h"
+#include "setup_pack/msi_handle.h"
 #include "setup_pack/options.h"
 #include "setup_pack/system_message.h"
 #include "setup_pack/utf8.h"
 
 namespace {
-
-// Closes a Windows Installer handle when it goes out of scope.
-class MsiHandle {
-  public:
-    MsiHandle() = default;
-    MsiHandle(const MsiHandle&) = delete;
-    MsiHandle& operator=(const MsiHandle&) = delete;
-    ~MsiHandle() {
-        if (handle_)
-            MsiCloseHandle(handle_);
-    }
-    MSIHANDLE* out() { return &handle_; }
-    MSIHANDLE get() const { return handle_; }
-
-  private:
-    MSIHANDLE handle_ = 0;
-};
 
 // The property's value, or empty when the table lacks it.
 std::string readProperty(MSIHANDLE database, const std::string& path, const char* property) {
