@@ -44,7 +44,10 @@ Cell drawCell(Input& in, int type, bool key) {
         int32_t value = static_cast<int32_t>(in.next() | (in.next() << 8) | (in.next() << 16) |
                                              (static_cast<uint32_t>(in.next()) << 24));
         cell.number = integerBytes(type) == 2 ? static_cast<int16_t>(value) : value;
-        if (cell.number == static_cast<int32_t>(0x80000000u))
+        // The lowest value of each width is the database's null: no table
+        // read through msi.dll holds it.
+        if (cell.number == static_cast<int32_t>(0x80000000u) ||
+            (integerBytes(type) == 2 && cell.number == -32768))
             cell.number = 0;
     }
     return cell;
