@@ -579,7 +579,7 @@ product 1.0.1
 product-name "Produit de test"
 registry Greeting "Bonjour à tous"
 ProductName = Produit de test
-TRANSFORMS = ${temp}1036.MST
+TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
 EOF
   ;;
 
@@ -593,7 +593,7 @@ product 1.0.1
 product-name "Testprodukt"
 registry Greeting "Guten Tag"
 ProductName = Testprodukt
-TRANSFORMS = ${temp}1031.MST
+TRANSFORMS = ${temp}setup-RANDOM\\1031.MST
 EOF
   ;;
 
@@ -632,7 +632,7 @@ press "OK"
 exit 0
 product-name "Produit de test"
 registry Greeting "Bonjour à tous"
-TRANSFORMS = ${temp}1036.MST
+TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
 EOF
   ;;
 
