@@ -31,31 +31,52 @@ void packagePath(const char* commandLine, char* path, int size) {
 }
 } // namespace
 
+namespace {
+// Appends TEXT at the end of the marker file. Two stand-ins run at once in
+// the two-setups case, and Wine does not make appends from two processes
+// atomic, so each append takes a mutex shared by every stand-in and writes
+// at the end it finds.
+bool appendToMarker(const char* marker, const char* text) {
+    HANDLE lock = CreateMutexA(nullptr, FALSE, "setup-test-stand-in-marker");
+    if (!lock)
+        return false;
+    WaitForSingleObject(lock, INFINITE);
+    bool done = false;
+    HANDLE file = CreateFileA(marker, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        DWORD length = static_cast<DWORD>(lstrlenA(text));
+        done = SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER &&
+               WriteFile(file, text, length, &written, nullptr) && written == length;
+        FlushFileBuffers(file);
+        CloseHandle(file);
+    }
+    ReleaseMutex(lock);
+    CloseHandle(lock);
+    return done;
+}
+} // namespace
+
 int main() {
     char marker[MAX_PATH + 8] = {};
     DWORD length = GetModuleFileNameA(nullptr, marker, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return 1;
     lstrcatA(marker, ".ran");
-    // Appended to, so that two stand-ins at once both leave their lines.
-    HANDLE file = CreateFileA(marker, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return 1;
+    // Written before the wait, so that a test can read it meanwhile.
     const char* commandLine = GetCommandLineA();
-    DWORD written = 0;
-    WriteFile(file, commandLine, lstrlenA(commandLine), &written, nullptr);
+    if (!appendToMarker(marker, commandLine))
+        return 1;
     if (STAND_IN_SECONDS > 0) {
-        // Written before the wait, so that a test can read it meanwhile.
-        FlushFileBuffers(file);
         Sleep(STAND_IN_SECONDS * 1000);
         char package[MAX_PATH] = {};
         packagePath(commandLine, package, MAX_PATH);
         const char* end = GetFileAttributesA(package) != INVALID_FILE_ATTRIBUTES
                               ? "\npackage there at the end"
                               : "\npackage gone at the end";
-        WriteFile(file, end, lstrlenA(end), &written, nullptr);
+        if (!appendToMarker(marker, end))
+            return 1;
     }
-    CloseHandle(file);
     return STAND_IN_EXIT;
 }
