@@ -71,6 +71,17 @@ mount_temp() { # DIR SIZE OPTIONS
   mounts+=("$1")
 }
 
+# The end of a driver started in the background as $driver_pid, with its
+# output in $work/driver: that output and its status into the transcript,
+# then what is left in the temporary folder.
+driver_ended() {
+  local status=0
+  wait "$driver_pid" || status=$?
+  cat "$work/driver" >>"$transcript"
+  note "driver status $status"
+  left_in "left in temp" "$temp"
+}
+
 create_failure() {
   printf '%s' "Could not create a file named: $1. Please make sure that file doesn't already exist and you have write permission to the directory."
 }
@@ -265,11 +276,7 @@ installer-killed)
   mode=$(stat -c %a "$temp"/setup-*)
   note "own folder: others may $([ "${mode: -1}" = 0 ] && echo nothing || echo "$mode")"
   tool kill msiexec.exe 3221225786
-  status=0
-  wait "$driver_pid" || status=$?
-  cat "$work/driver" >>"$transcript"
-  note "driver status $status"
-  left_in "left in temp" "$temp"
+  driver_ended
   note "installer started as: $(cat "$system/msiexec.exe.ran")"
   expect <<EOF
 running msiexec.exe
@@ -358,11 +365,7 @@ waiting-for-installer)
   tool await setup_product.exe
   tool await msiexec.exe
   left_in "left in temp while installing" "$temp"
-  status=0
-  wait "$driver_pid" || status=$?
-  cat "$work/driver" >>"$transcript"
-  note "driver status $status"
-  left_in "left in temp" "$temp"
+  driver_ended
   note "installer: $(tail -1 "$system/msiexec.exe.ran")"
   expect <<EOF
 running msiexec.exe
