@@ -5,7 +5,7 @@
 #include "os/handle.h"
 #include "os/private_folder.h"
 #include "os/resource_view.h"
-#include "startup/setup_state.h"
+#include "state/setup_state.h"
 
 namespace {
 // A file that this run has written. `written` is set only then, so the

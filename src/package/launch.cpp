@@ -4,7 +4,7 @@
 
 #include "os/system_folder.h"
 #include "package/command_line.h"
-#include "startup/setup_state.h"
+#include "state/setup_state.h"
 
 void launchInstaller(Text packagePath, Text transformPath, InstallCheck check,
                      HANDLE& processHandle) {

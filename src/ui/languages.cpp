@@ -1,6 +1,6 @@
 #include "ui/languages.h"
 
-#include "startup/setup_state.h"
+#include "state/setup_state.h"
 
 // The texts are code page 1252 bytes; non-ASCII letters are written as
 // escapes so that the bytes do not depend on the encoding of this file.

@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "base/decimal.h"
-#include "product/version.h"
+#include "base/text_split.h"
 
 void parseOfferedLanguages(const Text& languages, List<LanguageRow>& offered) {
     offered.clear();

@@ -7,7 +7,7 @@
 #include "package/extract.h"
 #include "package/launch.h"
 #include "product/installed_product.h"
-#include "startup/setup_state.h"
+#include "state/setup_state.h"
 #include "ui/confirm_plan.h"
 #include "ui/dialog_ids.h"
 #include "ui/dialog_requests.h"

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "base/decimal.h"
+#include "base/text_split.h"
 #include "product/version.h"
 #include "unit_support.h"
 

@@ -11,7 +11,7 @@
 
 #include "package/command_line.h"
 #include "package/launch.h"
-#include "startup/setup_state.h"
+#include "state/setup_state.h"
 #include "win_test_support.h"
 
 namespace {
