@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "base/setup_format.h"
 #include "os/handle.h"
 #include "os/private_folder.h"
 #include "os/resource_view.h"
@@ -25,12 +26,6 @@ WrittenFile transform;
 // (the SYSTEM account's temporary folder) would let another user plant a
 // link there, or swap the package before the installer reads it.
 PrivateFolder folder;
-
-Text decimalText(const char* format, int value) {
-    char digits[16];
-    wsprintfA(digits, format, value);
-    return Text(digits);
-}
 
 #ifndef SETUP_WRITE_PIECE
 #define SETUP_WRITE_PIECE (1024 * 1024)
@@ -123,11 +118,15 @@ bool writeAndHold(const char* resourceName, Text& fileName, OSHandle& held) {
 } // namespace
 
 Text transformResourceName(int lcid) {
-    return Text("LANG").append(decimalText("%d", lcid));
+    char name[setup_format::transformNameCapacity];
+    setup_format::transformResourceName(lcid, name);
+    return Text(name);
 }
 
 Text transformFileName(int lcid) {
-    return decimalText("%04d", lcid).append(".MST");
+    char name[setup_format::transformNameCapacity];
+    setup_format::transformFileName(lcid, name);
+    return Text(name);
 }
 
 bool writeResourceToTempFolder(const char* resourceName, Text& fileName) {
@@ -137,12 +136,13 @@ bool writeResourceToTempFolder(const char* resourceName, Text& fileName) {
 
 bool extractPackageFiles() {
     Text resourceName = transformResourceName(setupState.languageId);
-    if (!writeAndHold("PACKAGEFILE", setupState.packagePath, package.held)) {
+    if (!writeAndHold(setup_format::packageResource, setupState.packagePath, package.held)) {
         folder.remove();
         return false;
     }
     package.written = true;
-    if (setupState.languageId == 1033 || !resourceExists(resourceName.c_str())) {
+    if (setupState.languageId == setup_format::baseLanguage ||
+        !resourceExists(resourceName.c_str())) {
         setupState.transformPath.clear();
         return true;
     }

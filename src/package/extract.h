@@ -2,11 +2,10 @@
 
 #include "base/text.h"
 
-// The name of the transform resource of a language: "LANG" and the lcid.
+// The name of the transform resource of a language and the file name the
+// setup writes it under, as setup_format.h gives them ("LANG1036",
+// "1036.MST").
 Text transformResourceName(int lcid);
-
-// The file name of the transform of a language: the lcid, at least four
-// digits, and ".MST".
 Text transformFileName(int lcid);
 
 // Writes resource `resourceName` as a new file into this run's own folder

@@ -1,5 +1,6 @@
 #include "ui/setup_dialog.h"
 
+#include "base/setup_format.h"
 #include "os/handle.h"
 #include "os/resource_view.h"
 #include "os/system_folder.h"
@@ -119,7 +120,7 @@ void confirm(HWND dialog) {
     LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
     int32_t chosen = static_cast<int32_t>(SendMessageA(combo, CB_GETITEMDATA, index, 0));
     selectLanguage(chosen);
-    setupState.packageEmbedded = resourceExists("PACKAGEFILE");
+    setupState.packageEmbedded = resourceExists(setup_format::packageResource);
 
     ConfirmFacts facts;
     facts.chosenLanguage = chosen;
