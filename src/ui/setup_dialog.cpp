@@ -162,9 +162,8 @@ void confirm(HWND dialog) {
             return endSetup(dialog, SetupEnd::upgradeDeclined);
     }
 
-    HANDLE started = INVALID_HANDLE_VALUE;
-    launchInstaller(setupState.packagePath, setupState.transformPath, facts.check, started);
-    installerProcess.attach(started);
+    installerProcess =
+        launchInstaller(setupState.packagePath, setupState.transformPath, facts.check);
     if (!installerProcess.isOpen())
         return endSetup(dialog, SetupEnd::launchFailed);
     if (plan.wait)
