@@ -43,6 +43,16 @@ int showMessage(HWND dialog, const Text& text, const Text& caption, UINT type) {
     return MessageBoxA(dialog, text.c_str(), caption.c_str(), type);
 }
 
+// A file or folder that extraction could not create. The box has no owner,
+// as it always had: the language dialog under it stays enabled, and a second
+// OK there is ignored.
+void showCreateFailure(const Text& path) {
+    Text message("Could not create a file named: ");
+    message.append(path).append(". Please make sure that file doesn't already exist and you have "
+                                "write permission to the directory.");
+    showMessage(nullptr, message, setupState.productName, MB_OK);
+}
+
 // The upgrade question or the later-version refusal, whole, with the
 // product name in it; gives the user's answer.
 int showProductMessage(HWND dialog, MessageRow row, UINT type) {
@@ -140,7 +150,10 @@ void confirm(HWND dialog) {
         setupState.transformPath = transformFileName(plan.transformLanguage);
     else
         setupState.transformPath.clear();
-    if (plan.writeFiles && !extractPackageFiles()) {
+    Text notCreated;
+    if (plan.writeFiles && !extractPackageFiles(notCreated)) {
+        if (!notCreated.empty())
+            showCreateFailure(notCreated);
         showMessage(dialog, "Could not extract files.", setupState.productName, MB_OK);
         return endSetup(dialog, SetupEnd::extractionFailed);
     }
