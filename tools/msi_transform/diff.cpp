@@ -69,16 +69,6 @@ std::u16string rowKey(const Table& table, const std::vector<Cell>& row) {
     return key;
 }
 
-std::u16string property(const Database& database, const std::u16string& name) {
-    const Table* table = findTable(database, u"Property");
-    if (!table || table->columns.size() < 2)
-        return std::u16string();
-    for (const auto& row : table->rows)
-        if (row[0].text == name)
-            return row[1].text;
-    return std::u16string();
-}
-
 std::string quoted(const std::u16string& name) {
     return "`" + toUtf8(name) + "`";
 }

@@ -12,11 +12,14 @@
 #include <cwchar>
 #include <map>
 
+#include "msi_database/database.h"
 #include "msi_transform/diff.h"
 #include "setup_pack/msi_handle.h"
 #include "setup_pack/utf8.h"
 
 namespace msi_transform {
+
+using msi_database::property;
 
 namespace {
 
@@ -243,15 +246,6 @@ uint32_t databaseCodePage(MSIHANDLE database) {
     size_t start = bytes.find_last_of("\r\n", tab);
     start = start == std::string::npos ? 0 : start + 1;
     return static_cast<uint32_t>(strtoul(bytes.substr(start, tab - start).c_str(), nullptr, 10));
-}
-
-std::u16string property(const Database& database, const std::u16string& name) {
-    for (const Table& table : database.tables)
-        if (table.name == u"Property")
-            for (const auto& row : table.rows)
-                if (row.size() > 1 && row[0].text == name)
-                    return row[1].text;
-    return std::u16string();
 }
 
 bool encodeIn(uint32_t codePage, const std::u16string& text, std::string& bytes) {
