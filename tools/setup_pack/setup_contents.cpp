@@ -8,7 +8,7 @@
 #include "os/handle.h"
 #include "setup_pack/data_module.h"
 #include "setup_pack/options.h"
-#include "setup_pack/pe_image.h"
+#include "pe/pe_image.h"
 #include "setup_pack/system_message.h"
 #include "setup_pack/utf8.h"
 
@@ -70,8 +70,8 @@ uint32_t certificateSize(const std::string& path) {
     bool ok =
         ReadFile(file.get(), headers.data(), static_cast<DWORD>(headers.size()), &read, nullptr);
     file.close();
-    PeLayout layout;
-    if (!ok || !readPeLayout(headers.data(), read, layout))
+    pe::PeLayout layout;
+    if (!ok || !pe::readPeLayout(headers.data(), read, layout))
         throw PackError(packBadInput, path, "is not a Windows program (no PE headers)");
     return layout.certificateSize;
 }

@@ -7,7 +7,7 @@
 #include "os/handle.h"
 #include "setup_pack/data_module.h"
 #include "setup_pack/options.h"
-#include "setup_pack/pe_image.h"
+#include "pe/pe_image.h"
 #include "setup_pack/system_message.h"
 #include "setup_pack/utf8.h"
 #include "ui/dialog_ids.h"
@@ -50,13 +50,13 @@ std::string writeChecksum(const wchar_t* path) {
         return "cannot open the copy for its checksum: " + systemMessage(GetLastError());
     std::vector<unsigned char> bytes;
     std::string failure;
-    PeLayout layout;
+    pe::PeLayout layout;
     if (!readWhole(file.get(), bytes))
         failure = "cannot read the copy for its checksum: " + systemMessage(GetLastError());
-    else if (!readPeLayout(bytes.data(), bytes.size(), layout))
+    else if (!pe::readPeLayout(bytes.data(), bytes.size(), layout))
         failure = "the copy is no longer a Windows program";
     if (failure.empty()) {
-        uint32_t sum = peChecksum(bytes.data(), bytes.size(), layout.checksumOffset);
+        uint32_t sum = pe::peChecksum(bytes.data(), bytes.size(), layout.checksumOffset);
         unsigned char field[4] = {
             static_cast<unsigned char>(sum & 0xFF), static_cast<unsigned char>((sum >> 8) & 0xFF),
             static_cast<unsigned char>((sum >> 16) & 0xFF), static_cast<unsigned char>(sum >> 24)};
@@ -119,8 +119,8 @@ void checkStub(const std::string& path) {
     file.close();
     if (!read)
         throw PackError(packBadInput, path, "cannot read the stub: " + systemMessage(error));
-    PeLayout layout;
-    if (!readPeLayout(bytes.data(), bytes.size(), layout))
+    pe::PeLayout layout;
+    if (!pe::readPeLayout(bytes.data(), bytes.size(), layout))
         throw PackError(packBadInput, path, "is not a Windows program (no PE headers)");
     if (layout.certificateSize != 0)
         throw PackError(packBadInput, path,
