@@ -9,45 +9,36 @@
 
 namespace {
 
-// A failure about the output is a write failure, any other a bad input.
-PackError packError(const msi_transform::TransformError& error, const std::string& outPath) {
-    return PackError(error.input() == outPath ? packWriteFailed : packBadInput, error.input(),
-                     error.what());
+using Input = msi_transform::TransformError::Input;
+
+// The transform from `msiPath` to `localizedPath`; a refusal names the file at fault.
+std::vector<unsigned char> madeTransform(const std::string& msiPath,
+                                         const std::string& localizedPath) {
+    std::vector<unsigned char> base = readInputFile(msiPath);
+    std::vector<unsigned char> localized = readInputFile(localizedPath);
+    try {
+        return msi_transform::makeTransform(base, localized);
+    } catch (const msi_transform::TransformError& error) {
+        throw PackError(packBadInput, error.input() == Input::Base ? msiPath : localizedPath,
+                        error.what());
+    }
 }
 
 } // namespace
 
 std::vector<unsigned char> languageTransform(const TransformInput& transform,
                                              const std::string& msiPath) {
-    if (!transform.localized) {
-        std::vector<unsigned char> bytes = readInputFile(transform.path);
-        checkCompoundFile(bytes, transform.path, "an installer transform");
-        try {
-            msi_transform::checkTransform(transform.path, msiPath);
-        } catch (const msi_transform::TransformError& error) {
-            throw PackError(packBadInput, error.input(), error.what());
-        }
-        return bytes;
-    }
-    wchar_t folder[MAX_PATH + 1], name[MAX_PATH + 1];
-    DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    if (!length || length > MAX_PATH || !GetTempFileNameW(folder, L"mst", 0, name))
-        throw PackError(packWriteFailed, "the temporary folder",
-                        "cannot create the transform for language " +
-                            std::to_string(transform.lcid));
-    std::string temporary = narrow(name);
-    std::vector<unsigned char> bytes;
+    if (transform.localized)
+        return madeTransform(msiPath, transform.path);
+    std::vector<unsigned char> bytes = readInputFile(transform.path);
+    checkCompoundFile(bytes, transform.path, "an installer transform");
+    std::vector<unsigned char> base = readInputFile(msiPath);
     try {
-        msi_transform::makeTransform(msiPath, transform.path, temporary);
-        bytes = readInputFile(temporary);
+        msi_transform::checkTransform(bytes, base);
     } catch (const msi_transform::TransformError& error) {
-        DeleteFileW(name);
-        throw packError(error, temporary);
-    } catch (...) {
-        DeleteFileW(name);
-        throw;
+        throw PackError(packBadInput, error.input() == Input::Base ? msiPath : transform.path,
+                        error.what());
     }
-    DeleteFileW(name);
     return bytes;
 }
 
@@ -57,9 +48,20 @@ void writeTransformFile(const PackOptions& options) {
     if (samePath(options.outPath, options.localizedPath))
         throw PackError(packBadInput, options.outPath,
                         "the output would overwrite the localized package");
-    try {
-        msi_transform::makeTransform(options.msiPath, options.localizedPath, options.outPath);
-    } catch (const msi_transform::TransformError& error) {
-        throw packError(error, options.outPath);
+    std::vector<unsigned char> bytes = madeTransform(options.msiPath, options.localizedPath);
+    // Through a temporary file beside the output, renamed at the end.
+    std::wstring out = widen(options.outPath);
+    std::wstring temporary = out + L".tmp" + std::to_wstring(GetCurrentProcessId());
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        throw PackError(packWriteFailed, options.outPath, "cannot create the transform");
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    ok = CloseHandle(file) && ok;
+    if (!ok || !MoveFileExW(temporary.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        DeleteFileW(temporary.c_str());
+        throw PackError(packWriteFailed, options.outPath, "cannot write the transform");
     }
 }
