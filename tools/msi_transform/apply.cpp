@@ -5,6 +5,7 @@
 
 #include "compound_file/compound_file.h"
 #include "msi_database/code_page.h"
+#include "msi_database/stream_name.h"
 
 namespace msi_transform {
 
@@ -183,7 +184,7 @@ class Applier {
         finishAddedTables();
         for (const auto& entry : streams_) {
             bool table = false;
-            std::u16string name = unpackStreamName(entry.first, table);
+            std::u16string name = msi_database::unpackStreamName(entry.first, &table);
             if (!table || name == u"_StringPool" || name == u"_StringData" || name == u"_Tables" ||
                 name == u"_Columns")
                 continue;

@@ -51,25 +51,6 @@ bool packStreamName(const std::u16string& name, bool table, std::u16string& pack
     return packed.size() <= maxStreamNameUnits;
 }
 
-std::u16string unpackStreamName(const std::u16string& packed, bool& table) {
-    static const char16_t alphabet[] =
-        u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
-    table = !packed.empty() && packed[0] == 0x4840;
-    std::u16string name;
-    for (size_t i = table ? 1 : 0; i < packed.size(); ++i) {
-        char16_t unit = packed[i];
-        if (unit >= 0x3800 && unit < 0x4800) {
-            name += alphabet[(unit - 0x3800) & 63];
-            name += alphabet[(unit - 0x3800) >> 6];
-        } else if (unit >= 0x4800 && unit < 0x4840) {
-            name += alphabet[unit - 0x4800];
-        } else {
-            name += unit;
-        }
-    }
-    return name;
-}
-
 bool isMultiByteCodePage(uint32_t codePage) {
     switch (codePage) {
     case 932:

@@ -31,9 +31,6 @@ using msi_database::typeValid;
 // and pool streams. Returns false when the packed name exceeds 31 units.
 bool packStreamName(const std::u16string& name, bool table, std::u16string& packed);
 constexpr size_t maxStreamNameUnits = 31;
-// The name a packed stream name stands for; `table` tells whether it
-// carried the prefix of table and pool streams.
-std::u16string unpackStreamName(const std::u16string& packed, bool& table);
 
 // True for the code pages whose characters take more than one byte, where a
 // string with a byte >= 0x80 is flagged in its pool entry.
