@@ -70,23 +70,24 @@ class Reader {
   private:
     struct Node {
         Entry entry;
+        bool used = false;    // a storage, a stream or the root
+        bool reached = false; // in the tree under the root
         uint32_t left = 0, right = 0, child = 0, start = 0;
     };
     common::ByteView file_;
     uint32_t sectorSize_ = 512;
-    uint32_t sectorCount_ = 0; // sectors (partly) inside the file
-    uint32_t miniCutoff_ = 4096;
+    uint32_t sectorCount_ = 0; // sectors starting inside the file
     std::vector<uint32_t> fat_;
     std::vector<uint32_t> miniFat_;
     std::vector<uint32_t> miniStreamSectors_; // the root's chain, in order
     uint64_t miniStreamSize_ = 0;
     std::vector<Node> nodes_;
-    std::vector<std::vector<uint32_t>> children_; // per entry, sorted
-    Guid rootClass_;
+    std::vector<std::vector<uint32_t>> children_; // per storage, in compareNames order
 
-    const uint8_t* sector(uint32_t number) const;
-    std::vector<uint32_t> chain(uint32_t start, uint64_t maxSectors, const char* what) const;
-    Entry checkedEntry(const Entry& stream) const;
+    const uint8_t* sector(uint32_t number, const char* what) const;
+    void readTables();
+    void readDirectory(uint32_t firstSector, bool largeSizes);
+    void linkTree();
 };
 
 struct StreamData {

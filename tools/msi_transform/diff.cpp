@@ -56,8 +56,9 @@ std::u16string cellText(const Cell& cell) {
     }
 }
 
-// The key columns' values, one string per row; the separator cannot occur
-// in a text of the installer.
+} // namespace
+
+// The separator cannot occur in a text of the installer.
 std::u16string rowKey(const Table& table, const std::vector<Cell>& row) {
     std::u16string key;
     for (size_t i = 0; i < table.columns.size(); ++i)
@@ -68,6 +69,8 @@ std::u16string rowKey(const Table& table, const std::vector<Cell>& row) {
         }
     return key;
 }
+
+namespace {
 
 std::string quoted(const std::u16string& name) {
     return "`" + toUtf8(name) + "`";

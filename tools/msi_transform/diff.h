@@ -64,6 +64,9 @@ struct Stream {
 std::vector<Stream> transformStreams(const std::vector<TableChange>& changes, uint32_t codePage,
                                      const Encoder& encode);
 
+// The key columns' values of a row as one text: equal for rows of one key.
+std::u16string rowKey(const Table& table, const std::vector<Cell>& row);
+
 // The name of a binary cell's stream, unpacked: `Table.Key1.Key2...`.
 std::u16string binaryStreamName(const Table& table, const std::vector<Cell>& row);
 
