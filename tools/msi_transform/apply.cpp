@@ -320,8 +320,8 @@ class Applier {
         }
         size_t kept = 0;
         for (size_t i = 0; i < table.rows.size(); ++i)
-            if (!erased[i])
-                table.rows[kept++] = std::move(table.rows[i]);
+            if (!erased[i] && kept++ != i)
+                table.rows[kept - 1] = std::move(table.rows[i]);
         table.rows.resize(kept);
     }
 
