@@ -192,7 +192,7 @@ class Applier {
             if (!target)
                 throw FormatError("the transform changes table " + quoted(name) +
                                   (name == u"_Streams" || name == u"_Storages"
-                                       ? ", embedded files, which cannot be checked"
+                                       ? " (embedded files), which the check cannot follow"
                                        : ", which neither exists nor is added"));
             changeRows(*entry.second, *target);
         }
