@@ -28,9 +28,13 @@ std::string utf8(const std::u16string& text) {
     return encodeTextReplacing(65001, text);
 }
 
+// Runs in a folder of the inputs: exporting a table of binary cells writes
+// their files beside.
 std::string run(const std::string& command) {
+    static const fs::path folder = fs::path(MSI_DATABASE_INPUTS) / "work";
+    fs::create_directories(folder);
     std::string out;
-    FILE* pipe = popen(command.c_str(), "r");
+    FILE* pipe = popen(("cd '" + folder.string() + "' && " + command).c_str(), "r");
     if (!pipe)
         return out;
     char buffer[65536];
