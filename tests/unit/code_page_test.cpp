@@ -76,9 +76,6 @@ TEST(CodePage, SingleByteTablesAgreeWithTheSystemAndGiveEachByteBack) {
     EXPECT_EQ(text, u"\u20AC\u00E9");
     std::string bytes;
     EXPECT_FALSE(encodeText(0, u"\u00E9", bytes));
-    EXPECT_FALSE(encodeText(1252, u"\u0416", bytes)); // Cyrillic
-    EXPECT_TRUE(encodeText(1251, u"\u0416", bytes));
-    EXPECT_EQ(bytes, "\xC6");
 }
 
 TEST(CodePage, DoubleByteAndUtf8AreExactOrRefused) {
@@ -107,16 +104,6 @@ TEST(CodePage, DoubleByteAndUtf8AreExactOrRefused) {
     EXPECT_FALSE(decodeText(65001, "\xE3\x83", text));     // cut short
     EXPECT_FALSE(decodeText(932, "\x83", text));
     EXPECT_FALSE(decodeText(1200, "a", text)); // no code page of ours
-}
-
-TEST(CodePage, AnsiCodePageOfLanguages) {
-    const std::pair<uint32_t, uint32_t> languages[] = {
-        {1033, 1252}, {1036, 1252}, {1031, 1252}, {1045, 1250},   {0x041A, 1250}, {0x0C1A, 1251},
-        {1049, 1251}, {1032, 1253}, {1055, 1254}, {0x082C, 1251}, {1037, 1255},   {1025, 1256},
-        {1061, 1257}, {1066, 1258}, {1054, 874},  {1041, 932},    {2052, 936},    {4100, 936},
-        {1028, 950},  {3076, 950},  {5124, 950},  {1042, 949},    {0, 0},         {0x007F, 0}};
-    for (const auto& language : languages)
-        EXPECT_EQ(ansiCodePage(language.first), language.second) << language.first;
 }
 
 } // namespace
