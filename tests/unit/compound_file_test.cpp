@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 #include "compound_file/compound_file.h"
 
@@ -174,6 +175,37 @@ TEST(CompoundFile, GsfReadsWhatWeWrite) {
         ASSERT_TRUE(run("gsf cat " + file + " '" + name + "' > " + file + ".out"));
         EXPECT_TRUE(load(file + ".out") == streams[i].bytes) << name;
     }
+}
+
+// Storages in storages, as gsf createole makes them from folders.
+TEST(CompoundFile, WeReadWhatGsfWrote) {
+    if (!run("command -v gsf >/dev/null"))
+        GTEST_SKIP() << "no gsf (libgsf-bin)";
+    Scratch scratch;
+    std::map<std::string, Bytes> files = {{"a", pattern(5, 1)},
+                                          {"sub/big", pattern(5000, 2)},
+                                          {"sub/deeper/small", pattern(100, 3)},
+                                          {"sub/deeper/empty", {}}};
+    ASSERT_TRUE(run("mkdir -p " + scratch("tree/sub/deeper")));
+    for (const auto& file : files)
+        save(scratch("tree/" + file.first), file.second);
+    ASSERT_TRUE(run("cd " + scratch("tree") + " && gsf createole ../tree.ole a sub >/dev/null"));
+    Bytes file = load(scratch("tree.ole"));
+    Reader reader(file);
+    std::map<std::string, Bytes> found;
+    std::vector<std::pair<uint32_t, std::string>> storages{{0, ""}};
+    while (!storages.empty()) {
+        auto storage = storages.back();
+        storages.pop_back();
+        for (const Entry& entry : reader.children(storage.first)) {
+            std::string path = storage.second + std::string(entry.name.begin(), entry.name.end());
+            if (entry.type == EntryType::Storage)
+                storages.push_back({entry.id, path + "/"});
+            else
+                found[path] = reader.read(entry);
+        }
+    }
+    EXPECT_TRUE(found == files);
 }
 
 TEST(CompoundFile, WeReadWhatWixlWrote) {
