@@ -123,7 +123,7 @@ void ImageWriter::setResource(const ResourceName& type, const ResourceName& name
         resources_.insert(at, r);
 }
 
-std::vector<ImageWriter::Piece> ImageWriter::build() const {
+std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
     const std::vector<Resource>& sorted = resources_;
 
     // The tree's shape: one table per type, per name; where each table,
@@ -350,11 +350,18 @@ std::vector<ImageWriter::Piece> ImageWriter::build() const {
     view(stub_.file_.slice(static_cast<size_t>(oldRawEnd),
                            static_cast<size_t>(stub_.file_.size - oldRawEnd)));
 
+    return pieces;
+}
+
+std::vector<ImageWriter::Piece> ImageWriter::build() const {
+    std::vector<Piece> pieces = buildWithoutChecksum();
+    PeLayout layout;
+    readPeLayout(pieces.front().owned.data(), pieces.front().owned.size(), layout);
     std::vector<ByteView> parts;
     for (const Piece& piece : pieces)
         parts.emplace_back(piece.data(), piece.size());
-    putLe32(pieces.front().owned.data() + checksumField,
-            peChecksum(parts.data(), parts.size(), checksumField));
+    putLe32(pieces.front().owned.data() + layout.checksumOffset,
+            peChecksum(parts.data(), parts.size(), layout.checksumOffset));
     return pieces;
 }
 

@@ -124,6 +124,11 @@ class ImageWriter {
         const uint8_t* data() const { return isView ? view.data : owned.data(); }
     };
     std::vector<Piece> build() const;
+    // The same pieces with the checksum field left 0, for a caller that sums
+    // them (peChecksum) while it writes them and puts the checksum in at the
+    // end: a large package is then read once for both. The first piece holds
+    // the whole headers (readPeLayout finds the field in it).
+    std::vector<Piece> buildWithoutChecksum() const;
 
   private:
     Image stub_;
