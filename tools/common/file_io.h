@@ -7,6 +7,7 @@
 // Paths and texts are UTF-8.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -48,8 +49,10 @@ class MappedFile {
     ByteView bytes() const { return ByteView(static_cast<const uint8_t*>(base_), size_); }
 
   private:
+    friend class OutputFile;
     void* base_ = nullptr;
     size_t size_ = 0;
+    intptr_t handle_ = -1; // kept open where the system copies from it
 };
 
 // A file written under a temporary name in the target's folder and renamed
@@ -67,6 +70,13 @@ class OutputFile {
     // Appends the bytes, passing the system at most writePiece at a time.
     // Throws SystemError ("cannot write: ...").
     void write(ByteView bytes);
+    // Appends `part`, which lies within `source`'s bytes: the system copies
+    // it from the file itself where it can (copy_file_range on Linux, as cp
+    // does), else as write(). Throws SystemError ("cannot write: ...").
+    void copy(const MappedFile& source, ByteView part);
+    // Overwrites bytes already written at `offset` (a field known only at
+    // the end, such as a checksum). Throws SystemError ("cannot write: ...").
+    void writeAt(uint64_t offset, ByteView bytes);
     // Closes the file and renames it onto the target, replacing a file
     // there. Throws SystemError ("cannot write: ...", "cannot replace it:
     // ..."); the temporary file is then removed by the destructor.
@@ -136,6 +146,12 @@ class ArgumentError : public std::runtime_error {
 // are not used there: they went through the ANSI code page). Throws
 // ArgumentError for the first argument that is not valid text.
 std::vector<std::string> commandLine(int argc, char** argv);
+
+// Runs `background` on a thread of its own while `foreground` runs on this
+// one, and returns when both have; an exception from either is thrown here
+// (the foreground's first). Two passes over a large input then take the
+// time of the longer one.
+void runAlongside(const std::function<void()>& background, const std::function<void()>& foreground);
 
 enum class Output { Standard, Error };
 

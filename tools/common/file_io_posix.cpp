@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -73,11 +75,14 @@ MappedFile::MappedFile(const std::string& path, uint64_t maxBytes) {
         throw SystemError(failed("cannot map", errno));
     base_ = base;
     size_ = static_cast<size_t>(size);
+    handle_ = ::dup(file.get());
 }
 
 MappedFile::~MappedFile() {
     if (base_)
         ::munmap(base_, size_);
+    if (handle_ >= 0)
+        ::close(static_cast<int>(handle_));
 }
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
@@ -119,6 +124,37 @@ void OutputFile::write(ByteView bytes) {
         at += written;
         left -= static_cast<size_t>(written);
     }
+}
+
+void OutputFile::copy(const MappedFile& source, ByteView part) {
+#ifdef __linux__
+    const uint8_t* base = static_cast<const uint8_t*>(source.base_);
+    if (source.handle_ >= 0 && part.data >= base && part.size <= source.size_ &&
+        static_cast<size_t>(part.data - base) <= source.size_ - part.size) {
+        off64_t from = static_cast<off64_t>(part.data - base);
+        size_t left = part.size;
+        while (left > 0) {
+            ssize_t copied = ::copy_file_range(static_cast<int>(source.handle_), &from,
+                                               static_cast<int>(handle_), nullptr,
+                                               left < writePiece ? left : writePiece, 0);
+            if (copied < 0 && errno == EINTR)
+                continue;
+            if (copied <= 0)
+                break; // another file system, an old kernel: write the rest
+            left -= static_cast<size_t>(copied);
+        }
+        part = part.slice(part.size - left, left);
+    }
+#else
+    (void)source;
+#endif
+    write(part);
+}
+
+void OutputFile::writeAt(uint64_t offset, ByteView bytes) {
+    if (::pwrite(static_cast<int>(handle_), bytes.data, bytes.size, static_cast<off_t>(offset)) !=
+        static_cast<ssize_t>(bytes.size))
+        throw SystemError(failed("cannot write", errno));
 }
 
 void OutputFile::commit() {
@@ -206,6 +242,29 @@ std::string programFolder() {
     if (slash == std::string::npos)
         throw SystemError("cannot find the program's own folder");
     return self.substr(0, slash + 1);
+}
+
+void runAlongside(const std::function<void()>& background,
+                  const std::function<void()>& foreground) {
+    std::exception_ptr failure;
+    std::thread thread([&] {
+        try {
+            background();
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    std::exception_ptr own;
+    try {
+        foreground();
+    } catch (...) {
+        own = std::current_exception();
+    }
+    thread.join();
+    if (own)
+        std::rethrow_exception(own);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 std::vector<std::string> commandLine(int argc, char** argv) {

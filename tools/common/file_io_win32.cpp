@@ -6,6 +6,8 @@
 
 #include <shellapi.h>
 
+#include <exception>
+
 #include "common/utf8.h"
 
 namespace common {
@@ -131,6 +133,21 @@ void OutputFile::write(ByteView bytes) {
     }
 }
 
+void OutputFile::copy(const MappedFile&, ByteView part) {
+    write(part);
+}
+
+void OutputFile::writeAt(uint64_t offset, ByteView bytes) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD written = 0;
+    if (!WriteFile(reinterpret_cast<HANDLE>(handle_), bytes.data, static_cast<DWORD>(bytes.size),
+                   &written, &at) ||
+        written != bytes.size)
+        throw SystemError(failed("cannot write", GetLastError()));
+}
+
 void OutputFile::commit() {
     HANDLE file = reinterpret_cast<HANDLE>(handle_);
     handle_ = -1;
@@ -190,6 +207,45 @@ std::string programFolder() {
         throw SystemError(failed("cannot find the program's own folder", GetLastError()));
     std::string self = narrow(path.data(), length);
     return self.substr(0, self.find_last_of("\\/") + 1);
+}
+
+namespace {
+
+struct Job {
+    const std::function<void()>* work;
+    std::exception_ptr failure;
+};
+
+DWORD WINAPI runJob(void* argument) {
+    Job& job = *static_cast<Job*>(argument);
+    try {
+        (*job.work)();
+    } catch (...) {
+        job.failure = std::current_exception();
+    }
+    return 0;
+}
+
+} // namespace
+
+void runAlongside(const std::function<void()>& background,
+                  const std::function<void()>& foreground) {
+    Job job = {&background, nullptr};
+    Handle thread(CreateThread(nullptr, 0, runJob, &job, 0, nullptr));
+    if (!thread.get())
+        runJob(&job); // no second thread: one after the other
+    std::exception_ptr own;
+    try {
+        foreground();
+    } catch (...) {
+        own = std::current_exception();
+    }
+    if (thread.get())
+        WaitForSingleObject(thread.get(), INFINITE);
+    if (own)
+        std::rethrow_exception(own);
+    if (job.failure)
+        std::rethrow_exception(job.failure);
 }
 
 std::vector<std::string> commandLine(int, char**) {

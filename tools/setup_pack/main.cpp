@@ -105,7 +105,11 @@ int pack(const PackOptions& options) {
         resources.push_back({text.name, textBytes.back()});
     }
 
-    writeSetup(stub, stubPath, options.outPath, resources);
+    std::vector<const common::MappedFile*> sources = {package.get()};
+    for (const LanguageTransform& transform : transforms)
+        if (transform.file)
+            sources.push_back(transform.file.get());
+    writeSetup(stub, stubPath, options.outPath, resources, sources);
     common::print(Output::Standard, "setup-pack: wrote " + options.outPath + ": " + productName +
                                         " " + version + " " + productCode + ", languages " +
                                         languages + "\n");

@@ -76,7 +76,8 @@ void checkStub(const pe::Image& stub, const std::string& path) {
 }
 
 void writeSetup(const pe::Image& stub, const std::string& stubPath, const std::string& outPath,
-                const std::vector<PackResource>& resources) {
+                const std::vector<PackResource>& resources,
+                const std::vector<const common::MappedFile*>& sources) {
     std::vector<pe::ImageWriter::Piece> pieces;
     try {
         pe::ImageWriter writer(stub);
@@ -84,14 +85,38 @@ void writeSetup(const pe::Image& stub, const std::string& stubPath, const std::s
             writer.setResource(pe::resourceId(setup_format::resourceType),
                                pe::resourceName(resource.name.c_str()),
                                setup_format::resourceLanguage, resource.data);
-        pieces = writer.build();
+        pieces = writer.buildWithoutChecksum();
     } catch (const common::FormatError& error) {
         throw PackError(packBadInput, stubPath, std::string("cannot be filled: ") + error.what());
     }
+    std::vector<common::ByteView> parts;
+    for (const pe::ImageWriter::Piece& piece : pieces)
+        parts.emplace_back(piece.data(), piece.size());
+    pe::PeLayout layout;
+    pe::readPeLayout(parts.front().data, parts.front().size, layout);
     try {
         common::OutputFile out(outPath);
-        for (const pe::ImageWriter::Piece& piece : pieces)
-            out.write(common::ByteView(piece.data(), piece.size()));
+        // The checksum is summed on a second thread while the system copies
+        // the package: the setup takes the time of one pass over it.
+        uint32_t checksum = 0;
+        common::runAlongside(
+            [&] { checksum = pe::peChecksum(parts.data(), parts.size(), layout.checksumOffset); },
+            [&] {
+                for (size_t i = 0; i < pieces.size(); ++i) {
+                    const common::MappedFile* source = nullptr;
+                    for (const common::MappedFile* file : sources)
+                        if (pieces[i].isView && parts[i].data >= file->bytes().begin() &&
+                            parts[i].end() <= file->bytes().end())
+                            source = file;
+                    if (source)
+                        out.copy(*source, parts[i]);
+                    else
+                        out.write(parts[i]);
+                }
+            });
+        uint8_t field[4];
+        common::putLe32(field, checksum);
+        out.writeAt(layout.checksumOffset, common::ByteView(field, sizeof field));
         out.commit();
     } catch (const common::SystemError& error) {
         throw PackError(packWriteFailed, outPath, error.what());

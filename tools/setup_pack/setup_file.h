@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/bytes.h"
+#include "common/file_io.h"
 #include "pe/resources.h"
 
 // One RT_RCDATA resource (language 1033) to put into the setup; its bytes
@@ -35,8 +36,11 @@ void checkStub(const pe::Image& stub, const std::string& path);
 pe::Image readProgram(common::ByteView bytes, const std::string& path);
 
 // Writes the stub with the resources added as `outPath`, through a
-// temporary file beside it that replaces `outPath` only when complete.
-// Throws PackError: packBadInput naming the stub when it cannot take the
-// resources, packWriteFailed naming `outPath` when writing fails.
+// temporary file beside it that replaces `outPath` only when complete; the
+// parts that lie in one of `sources` (the mapped package) are copied from
+// that file by the system. Throws PackError: packBadInput naming the stub
+// when it cannot take the resources, packWriteFailed naming `outPath` when
+// writing fails.
 void writeSetup(const pe::Image& stub, const std::string& stubPath, const std::string& outPath,
-                const std::vector<PackResource>& resources);
+                const std::vector<PackResource>& resources,
+                const std::vector<const common::MappedFile*>& sources);
