@@ -122,10 +122,22 @@ TEST_F(FileLayer, OutputAppearsWholeOrNotAtAll) {
         abandoned.write(common::ByteView(reinterpret_cast<const uint8_t*>(big.data()), big.size()));
     } // destroyed without commit: as if the run failed
     EXPECT_EQ(contents(target), "earlier");
-    common::OutputFile out(target);
-    out.write(common::ByteView(reinterpret_cast<const uint8_t*>(big.data()), big.size()));
-    out.commit();
+    const std::string source = path("source.bin");
+    std::ofstream(source, std::ios::binary) << big;
+    {
+        // A part of a mapped file copied by the system, the rest written,
+        // then one field put in last: the bytes come out in that order.
+        common::MappedFile mapped(source, big.size());
+        common::OutputFile out(target);
+        out.write(mapped.bytes().slice(0, 1000));
+        out.copy(mapped, mapped.bytes().slice(1000, big.size() - 2000));
+        out.write(mapped.bytes().slice(big.size() - 1000, 1000));
+        out.writeAt(3, common::ByteView(reinterpret_cast<const uint8_t*>("FIELD"), 5));
+        out.commit();
+    }
+    big.replace(3, 5, "FIELD");
     EXPECT_TRUE(contents(target) == big);
+    std::remove(source.c_str());
     // Only the target is in the folder: no temporary file is left.
     EXPECT_EQ(entries(), 1u);
     EXPECT_THROW(common::OutputFile(path("absent") + common::pathSeparator + "x"),
