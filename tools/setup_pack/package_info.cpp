@@ -50,7 +50,9 @@ PackageInfo readProperties(common::ByteView package) {
 } // namespace
 
 std::unique_ptr<common::MappedFile> mapInput(const std::string& path) {
-    return mapInput(path, setup_format::maxPayloadBytes, "1 GiB, more than a 32-bit setup can map");
+    static const std::string limit = std::to_string(setup_format::maxPayloadBytes >> 30) +
+                                     " GiB, more than a 32-bit setup can map";
+    return mapInput(path, setup_format::maxPayloadBytes, limit.c_str());
 }
 
 std::unique_ptr<common::MappedFile> mapInput(const std::string& path, uint64_t limit,
