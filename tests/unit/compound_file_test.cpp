@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -112,6 +113,25 @@ struct Scratch {
     std::string operator()(const std::string& name) const { return folder + "/" + name; }
 };
 
+// Every stream of `file` by its path ("storage/stream"; ASCII names).
+std::map<std::string, Bytes> allStreams(const Bytes& file) {
+    Reader reader(file);
+    std::map<std::string, Bytes> found;
+    std::vector<std::pair<uint32_t, std::string>> storages{{0, ""}};
+    while (!storages.empty()) {
+        auto storage = storages.back();
+        storages.pop_back();
+        for (const Entry& entry : reader.children(storage.first)) {
+            std::string path = storage.second + std::string(entry.name.begin(), entry.name.end());
+            if (entry.type == EntryType::Storage)
+                storages.push_back({entry.id, path + "/"});
+            else
+                found[path] = reader.read(entry);
+        }
+    }
+    return found;
+}
+
 // The first Python that has olefile, or "".
 std::string olefilePython() {
     for (const char* python : {"python3", "/usr/bin/python3"}) {
@@ -170,11 +190,15 @@ TEST(CompoundFile, GsfReadsWhatWeWrite) {
     std::sort(listed.begin(), listed.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(listed, expected);
+    // gsf cat writes the streams one after the other.
+    std::string names;
+    Bytes joined;
     for (size_t i = 0; i < 5; ++i) {
-        std::string name(streams[i].name.begin(), streams[i].name.end());
-        ASSERT_TRUE(run("gsf cat " + file + " '" + name + "' > " + file + ".out"));
-        EXPECT_TRUE(load(file + ".out") == streams[i].bytes) << name;
+        names += " '" + std::string(streams[i].name.begin(), streams[i].name.end()) + "'";
+        joined.insert(joined.end(), streams[i].bytes.begin(), streams[i].bytes.end());
     }
+    ASSERT_TRUE(run("gsf cat " + file + names + " > " + file + ".out"));
+    EXPECT_TRUE(load(file + ".out") == joined);
 }
 
 // Storages in storages, as gsf createole makes them from folders.
@@ -190,22 +214,26 @@ TEST(CompoundFile, WeReadWhatGsfWrote) {
     for (const auto& file : files)
         save(scratch("tree/" + file.first), file.second);
     ASSERT_TRUE(run("cd " + scratch("tree") + " && gsf createole ../tree.ole a sub >/dev/null"));
-    Bytes file = load(scratch("tree.ole"));
-    Reader reader(file);
-    std::map<std::string, Bytes> found;
-    std::vector<std::pair<uint32_t, std::string>> storages{{0, ""}};
-    while (!storages.empty()) {
-        auto storage = storages.back();
-        storages.pop_back();
-        for (const Entry& entry : reader.children(storage.first)) {
-            std::string path = storage.second + std::string(entry.name.begin(), entry.name.end());
-            if (entry.type == EntryType::Storage)
-                storages.push_back({entry.id, path + "/"});
-            else
-                found[path] = reader.read(entry);
-        }
+    EXPECT_TRUE(allStreams(load(scratch("tree.ole"))) == files);
+}
+
+// Version 3 and 4 (4096-byte sectors) files that Wine's StgCreateStorageEx
+// wrote: streams "s<N>" of N bytes, byte i being i * 7 + N, two of them in
+// storage "Sub"; the root's class that of installer databases.
+TEST(CompoundFile, WeReadWhatWineWrote) {
+    std::map<std::string, Bytes> expected;
+    for (const char* path :
+         {"s0", "s1", "s100", "s4095", "s4096", "s5000", "Sub/s300", "Sub/s9000"}) {
+        size_t size = std::stoul(std::strchr(path, 's') + 1);
+        Bytes& bytes = expected[path];
+        for (size_t i = 0; i < size; ++i)
+            bytes.push_back(static_cast<uint8_t>(i * 7 + size));
     }
-    EXPECT_TRUE(found == files);
+    for (const char* name : {"wine-v3.cfb", "wine-v4.cfb"}) {
+        Bytes file = load(SOURCE_DIR "/tests/unit/compound_file_data/" + std::string(name));
+        EXPECT_EQ(Reader(file).rootClass(), kMsiClass) << name;
+        EXPECT_TRUE(allStreams(file) == expected) << name;
+    }
 }
 
 TEST(CompoundFile, WeReadWhatWixlWrote) {

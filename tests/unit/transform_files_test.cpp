@@ -45,11 +45,16 @@ TEST_P(GeneratedTransform, AppliedToTheBaseGivesTheLocalizedDatabase) {
     EXPECT_EQ(makeTransform(base, localized), transform); // the same bytes every time
 }
 
-INSTANTIATE_TEST_SUITE_P(Pairs, GeneratedTransform,
-                         ::testing::Values(std::make_pair("base.msi", "localized_1036.msi"),
-                                           std::make_pair("base.msi", "localized_1031.msi"),
-                                           std::make_pair("sample_1033.msi", "sample_1036.msi"),
-                                           std::make_pair("sample_1033.msi", "sample_1031.msi")));
+INSTANTIATE_TEST_SUITE_P(
+    Pairs, GeneratedTransform,
+    ::testing::Values(std::make_pair("base.msi", "localized_1036.msi"),
+                      std::make_pair("base.msi", "localized_1031.msi"),
+                      std::make_pair("sample_1033.msi", "sample_1036.msi"),
+                      std::make_pair("sample_1033.msi", "sample_1031.msi")),
+    [](const ::testing::TestParamInfo<std::pair<const char*, const char*>>& info) {
+        std::string name = info.param.second;
+        return name.substr(0, name.find('.'));
+    });
 
 struct Outcome {
     Input input = Input::Base;

@@ -4,7 +4,9 @@
 // UTF-8 (65001) by our own tables and code, the East Asian double-byte ones
 // (932, 936, 949, 950) by the system (iconv or Windows' own conversion).
 // Code page 0 is a neutral database: ASCII when writing; reading treats
-// it as 1252, which is what Windows shows for such bytes.
+// it as 1252, which is what Windows shows for such bytes. As in Windows,
+// the unassigned bytes 0x80-0x9F of the single-byte pages stand for the C1
+// control of the same number; their other unassigned bytes hold no text.
 #include <cstdint>
 #include <string>
 

@@ -46,9 +46,10 @@ struct Table {
 
 struct Database {
     std::vector<Table> tables; // every table of `_Tables`, in its order
-    // The root's streams that are neither tables, the pool, the summary nor
-    // binary cells (names unpacked), and the root's storages; both sorted
-    // by name.
+    // The root's streams that are neither tables, the pool, a property set
+    // (a name starting below U+0020) nor binary cells (any stream named
+    // `Table.` after a table with a binary column), names unpacked; and the
+    // root's storages. Both sorted by name.
     std::vector<std::pair<std::u16string, common::Bytes>> streams;
     std::vector<std::u16string> storages;
     uint32_t codePage = 0; // the string pool's; 0 = neutral
@@ -61,7 +62,8 @@ FileKind fileKind(const compound_file::Reader& file);
 
 // The whole database: tables with rows, binary cells with their data, the
 // other streams with their contents and the storages' names. Tables listed
-// in `_Tables` without a stream have no rows. Throws FormatError for a
+// in `_Tables` without a stream have no rows; `_Tables` and `_Columns`,
+// when listed, have their fixed columns. Throws FormatError for a
 // broken database (no pool, a string id past the pool, a table stream
 // whose size is no multiple of its row width, gaps in the column numbers,
 // binary cells without their stream...).
