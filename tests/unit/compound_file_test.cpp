@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <map>
 
 #include "compound_file/compound_file.h"
@@ -96,8 +95,10 @@ void save(const std::string& path, const Bytes& bytes) {
 }
 
 Bytes load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    Bytes bytes(static_cast<size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+    in.seekg(0).read(reinterpret_cast<char*>(bytes.data()), std::streamsize(bytes.size()));
+    return bytes;
 }
 
 bool run(const std::string& command) {
@@ -217,7 +218,7 @@ TEST(CompoundFile, WeReadWhatGsfWrote) {
     EXPECT_TRUE(allStreams(load(scratch("tree.ole"))) == files);
 }
 
-// Version 3 and 4 (4096-byte sectors) files that Wine's StgCreateStorageEx
+// Version 3 and 4 files that Wine's StgCreateStorageEx (sector size 512, 4096)
 // wrote: streams "s<N>" of N bytes, byte i being i * 7 + N, two of them in
 // storage "Sub"; the root's class that of installer databases.
 TEST(CompoundFile, WeReadWhatWineWrote) {
