@@ -29,6 +29,39 @@ Bytes pattern(size_t size, uint32_t seed) {
 
 const Guid kMsiClass = Guid::parse("{000C1084-0000-0000-C000-000000000046}");
 
+// Empty, tiny, around the mini-stream cutoff, megabytes, and one large enough
+// for two DIFAT sectors; names as installer databases have them, Cyrillic,
+// and 200 small streams so that directory and mini FAT span many sectors.
+// The first five names are ASCII.
+std::vector<StreamData> sampleStreams() {
+    const std::pair<std::u16string, size_t> named[] = {
+        {u"empty", 0},          {u"cutoff", 4096},
+        {u"over cutoff", 4097}, {u"mega", 3 << 20},
+        {u"difat", 16000000},   {u"\x05SummaryInformation", 1},
+        {u"Данные", 4095},      {u"\x4840\x3F3F\x4577\x446C", 64},
+    };
+    std::vector<StreamData> streams;
+    uint32_t seed = 1;
+    for (const auto& stream : named)
+        streams.push_back({stream.first, pattern(stream.second, seed++)});
+    for (int i = 0; i < 200; ++i) {
+        std::string name = "s" + std::to_string(i * 7919 % 1000);
+        streams.push_back({{name.begin(), name.end()}, pattern(i * 37 % 700, seed++)});
+    }
+    return streams;
+}
+
+TEST(CompoundFile, OurReaderReadsWhatWeWrite) {
+    std::vector<StreamData> streams = sampleStreams();
+    Bytes file = write(kMsiClass, streams);
+    Reader reader(file);
+    EXPECT_EQ(reader.children().size(), streams.size());
+    for (size_t i = 0; i < streams.size(); ++i) {
+        std::optional<Entry> entry = reader.find(streams[i].name);
+        EXPECT_TRUE(entry && reader.read(*entry) == streams[i].bytes) << i;
+    }
+}
+
 TEST(CompoundFile, SameStreamsSameBytesInNameOrder) {
     std::vector<StreamData> streams;
     for (const char16_t* name : {u"b", u"A", u"ab", u"Z", u"a0"})
@@ -56,28 +89,6 @@ TEST(CompoundFile, SameStreamsSameBytesInNameOrder) {
 }
 
 #ifndef _WIN32
-// Empty, tiny, around the mini-stream cutoff, megabytes, and one large enough
-// for two DIFAT sectors; names as installer databases have them, Cyrillic,
-// and 200 small streams so that directory and mini FAT span many sectors.
-// The first five names are ASCII.
-std::vector<StreamData> sampleStreams() {
-    const std::pair<std::u16string, size_t> named[] = {
-        {u"empty", 0},          {u"cutoff", 4096},
-        {u"over cutoff", 4097}, {u"mega", 3 << 20},
-        {u"difat", 16000000},   {u"\x05SummaryInformation", 1},
-        {u"Данные", 4095},      {u"\x4840\x3F3F\x4577\x446C", 64},
-    };
-    std::vector<StreamData> streams;
-    uint32_t seed = 1;
-    for (const auto& stream : named)
-        streams.push_back({stream.first, pattern(stream.second, seed++)});
-    for (int i = 0; i < 200; ++i) {
-        std::string name = "s" + std::to_string(i * 7919 % 1000);
-        streams.push_back({{name.begin(), name.end()}, pattern(i * 37 % 700, seed++)});
-    }
-    return streams;
-}
-
 void save(const std::string& path, const Bytes& bytes) {
     std::ofstream(path, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
