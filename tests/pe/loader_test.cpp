@@ -111,14 +111,12 @@ std::wstring workFile(const wchar_t* name) {
     return std::wstring(PE_WORK_DIR) + L"\\" + name;
 }
 
-// The stub with the given resources, written by pe::ImageWriter into the
-// work folder under `name`; `expected` gets every resource it should carry.
-std::wstring writeSetup(const wchar_t* name, Found* expected = nullptr) {
+TEST(PeLoader, FindsMapsAndRunsTheStubWithTheResourcesTheWriterSet) {
     common::Bytes stubBytes = readFile(PE_STUB);
     pe::Image stub(stubBytes);
     pe::ImageWriter writer(stub);
-    if (expected)
-        *expected = loaderResources(PE_STUB);
+    Found expected = loaderResources(PE_STUB);
+    ASSERT_GE(expected.size(), 4u); // dialog, manifest, icons
     std::vector<Given> resources = given();
     for (const Given& g : resources) {
         auto id = [](LPCWSTR n) {
@@ -128,22 +126,19 @@ std::wstring writeSetup(const wchar_t* name, Found* expected = nullptr) {
                        : pe::ResourceName{0, std::u16string(text.begin(), text.end())};
         };
         writer.setResource(id(g.type), id(g.name), g.language, g.data);
-        if (expected)
-            (*expected)[Key(keyText(g.type), keyText(g.name), g.language)] = g.data;
+        expected[Key(keyText(g.type), keyText(g.name), g.language)] = g.data;
     }
-    std::wstring path = workFile(name);
-    std::ofstream out(path.c_str(), std::ios::binary);
-    for (const auto& piece : writer.build())
-        out.write(reinterpret_cast<const char*>(piece.data()), piece.size());
-    EXPECT_TRUE(out.flush());
-    return path;
-}
-
-TEST(PeLoader, FindsEveryResourceTheWriterSetAndKeepsTheStubs) {
-    Found expected;
-    std::wstring path = writeSetup(L"written.exe", &expected);
-    ASSERT_GE(expected.size(), 4u + given().size()); // the stub's dialog, manifest, icons
+    std::wstring path = workFile(L"written.exe");
+    {
+        std::ofstream out(path.c_str(), std::ios::binary);
+        for (const auto& piece : writer.build())
+            out.write(reinterpret_cast<const char*>(piece.data()), piece.size());
+        ASSERT_TRUE(out.flush());
+    }
     EXPECT_TRUE(loaderResources(path) == expected) << "the loader reads other resources";
+    DWORD stored = 0, computed = 0;
+    ASSERT_EQ(MapFileAndCheckSumW(const_cast<wchar_t*>(path.c_str()), &stored, &computed), 0u);
+    EXPECT_EQ(stored, computed);
 
     // Named entries first, sorted as the loader's binary search expects: a
     // lookup by a lower-case name finds its upper-case entry.
@@ -156,34 +151,24 @@ TEST(PeLoader, FindsEveryResourceTheWriterSetAndKeepsTheStubs) {
     EXPECT_EQ(lower ? SizeofResource(module, lower) : 0, 300007u);
     FreeLibrary(module);
 
-    DWORD stored = 0, computed = 0;
-    ASSERT_EQ(MapFileAndCheckSumW(const_cast<wchar_t*>(path.c_str()), &stored, &computed), 0u);
-    EXPECT_EQ(stored, computed);
-}
-
-TEST(PeLoader, MapsTheWrittenProgramAndRunsIt) {
-    std::wstring path = writeSetup(L"mapped.exe");
-    // As an image: each section at its new address, the relocations where
-    // their moved directory says. (Wine does not relocate a program loaded
-    // so; running it below does not need to.)
-    HMODULE stub = LoadLibraryExW(PE_STUB, nullptr, DONT_RESOLVE_DLL_REFERENCES);
-    HMODULE written = LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
-    ASSERT_NE(stub, nullptr);
-    ASSERT_NE(written, nullptr) << GetLastError();
-    ULONG size[2] = {};
-    auto relocations = [&](HMODULE m, ULONG& s) {
+    // As images: each section at its address, the relocations where their
+    // moved directory says. (Wine does not relocate a program loaded so;
+    // running it below does not need to.)
+    HMODULE images[] = {LoadLibraryExW(PE_STUB, nullptr, DONT_RESOLVE_DLL_REFERENCES),
+                        LoadLibraryExW(path.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES)};
+    common::Bytes relocations[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_NE(images[i], nullptr) << GetLastError();
+        ULONG size = 0;
         const uint8_t* at = static_cast<const uint8_t*>(
-            ImageDirectoryEntryToData(m, TRUE, IMAGE_DIRECTORY_ENTRY_BASERELOC, &s));
-        return common::Bytes(at, at + (at ? s : 0));
-    };
-    EXPECT_GT(relocations(stub, size[0]).size(), 0u);
-    EXPECT_TRUE(relocations(stub, size[0]) == relocations(written, size[1]));
-    HRSRC package = FindResourceW(written, L"PACKAGEFILE", MAKEINTRESOURCEW(10));
-    ASSERT_NE(package, nullptr);
-    const uint8_t* data = static_cast<const uint8_t*>(LockResource(LoadResource(written, package)));
-    EXPECT_TRUE(common::Bytes(data, data + SizeofResource(written, package)) == given()[0].data);
-    FreeLibrary(written);
-    FreeLibrary(stub);
+            ImageDirectoryEntryToData(images[i], TRUE, IMAGE_DIRECTORY_ENTRY_BASERELOC, &size));
+        relocations[i].assign(at, at + (at ? size : 0));
+    }
+    EXPECT_FALSE(relocations[0].empty());
+    EXPECT_TRUE(relocations[0] == relocations[1]);
+    EXPECT_TRUE(loaderResources(images[1]) == expected);
+    FreeLibrary(images[0]);
+    FreeLibrary(images[1]);
 
     // Run: a refused property argument under /S ends it with 1639 at once.
     std::wstring command = L"\"" + path + L"\" /S TRANSFORMS=x";

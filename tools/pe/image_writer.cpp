@@ -47,6 +47,8 @@ bool keyLess(const Resource& a, const Resource& b) {
 
 ResourceName storedName(const ResourceName& given) {
     ResourceName result = given;
+    if (result.name.size() > 0xFFFF)
+        refuse("a resource name longer than 65535 characters");
     for (char16_t& unit : result.name) {
         if (unit >= 0x80)
             refuse("a resource name beyond ASCII cannot be stored as the loader looks it up");
@@ -149,6 +151,8 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
         size_t namesOfType = 0;
         for (; n < names.size() && names[n].first < types[t].first + types[t].count; ++n)
             ++namesOfType;
+        if (namesOfType > 0xFFFF)
+            refuse("too many resources of one type");
         tablesEnd += tableSize(namesOfType);
     }
     for (const Group& n : names) {
