@@ -5,8 +5,8 @@
 
 #include "base/decimal.h"
 #include "base/text_split.h"
+#include "base/setup_format.h"
 #include "product/version.h"
-#include "ui/languages.h"
 
 namespace {
 
@@ -53,9 +53,9 @@ const char* packUsageText() {
            "       setup-pack --make-transform --msi PATH --localized PATH --out PATH\n"
            "       setup-pack --help\n"
            "\n"
-           "Copies the setup stub (setup.exe beside setup-pack.exe, or --stub) to --out\n"
-           "and embeds the package, one transform per extra language and the texts the\n"
-           "setup reads.\n"
+           "Copies the setup stub (--stub, else setup.exe beside setup-pack, else\n"
+           "../share/setup-pack/setup.exe from its folder) to --out and embeds the\n"
+           "package, one transform per extra language and the texts the setup reads.\n"
            "\n"
            "  --msi PATH              the product's Windows Installer package\n"
            "  --language LCID=PATH    a localized package of the same product for a\n"
@@ -113,10 +113,10 @@ void checkVersion(const std::string& version, const std::string& input) {
 
 int32_t checkLanguage(const std::string& lcidText, const std::string& input) {
     int32_t lcid = allDigits(lcidText) ? readDecimal(lcidText.c_str(), lcidText.size()) : -1;
-    if (lcid < 0 || findLanguageRow(lcid) < 0) {
+    if (lcid < 0 || !setup_format::isKnownLanguage(lcid)) {
         std::string known;
-        for (const LanguageRow& row : LanguageTable)
-            known += (known.empty() ? "" : ", ") + std::to_string(row.lcid);
+        for (int32_t language : setup_format::knownLanguages)
+            known += (known.empty() ? "" : ", ") + std::to_string(language);
         throw PackError(packBadInput, input,
                         "\"" + lcidText + "\" is not a language the setup knows (" + known + ")");
     }
@@ -127,7 +127,7 @@ void checkLanguageList(const std::string& languages, const std::string& input) {
     if (languages.empty())
         throw PackError(packBadInput, input, "the language list is empty");
     std::vector<int32_t> seen;
-    for (const std::string& part : pieces(languages, ';')) {
+    for (const std::string& part : pieces(languages, setup_format::languageListSeparator)) {
         if (part.empty())
             throw PackError(packBadInput, input,
                             "the language list \"" + languages + "\" has an empty entry");
@@ -140,9 +140,9 @@ void checkLanguageList(const std::string& languages, const std::string& input) {
 }
 
 std::string defaultLanguageList(const std::vector<TransformInput>& transforms) {
-    std::string list = "1033";
+    std::string list = std::to_string(setup_format::baseLanguage);
     for (const TransformInput& transform : transforms)
-        list += ";" + std::to_string(transform.lcid);
+        list += setup_format::languageListSeparator + std::to_string(transform.lcid);
     return list;
 }
 
@@ -201,9 +201,10 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             transform.lcid = checkLanguage(value.substr(0, equals), input);
             transform.path = value.substr(equals + 1);
             transform.localized = option == "--language";
-            if (transform.lcid == 1033)
+            if (transform.lcid == setup_format::baseLanguage)
                 throw PackError(packBadInput, input,
-                                "1033 is served by the package itself and takes no transform");
+                                std::to_string(transform.lcid) +
+                                    " is served by the package itself and takes no transform");
             // --transform and --language share the languages.
             for (const TransformInput& earlier : options.transforms)
                 if (earlier.lcid == transform.lcid)
