@@ -1,11 +1,15 @@
 // Transforms between two databases drawn from the input: every transform
-// the diff does not refuse must read back (transform_reader.h) onto the base
-// as exactly the localized database.
+// the diff does not refuse must apply onto the base as exactly the
+// localized database; the same streams damaged by the rest of the input
+// must apply or be refused, without a fault.
 #include <cstdint>
 #include <string>
 
 #include "../unit/transform_reader.h"
+#include "compound_file/compound_file.h"
 #include "fuzz_check.h"
+#include "msi_database/code_page.h"
+#include "msi_transform/apply.h"
 #include "msi_transform/diff.h"
 
 namespace {
@@ -86,15 +90,42 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::vector<Stream> streams;
     try {
-        streams = transformStreams(diffDatabases(base, localized), 1252, transform_reader::latin1);
+        streams = transformStreams(diffDatabases(base, localized), 1252,
+                                   [](const std::u16string& text, std::string& bytes) {
+                                       return msi_database::encodeText(1252, text, bytes);
+                                   });
     } catch (const Refusal& refusal) {
         // Only the code page can refuse these tables.
         FUZZ_CHECK(std::string(refusal.what()).find("cannot hold") != std::string::npos);
         return 0;
     }
-    Database applied;
-    transform_reader::Pool pool;
-    FUZZ_CHECK(transform_reader::apply(base, streams, applied, pool));
+    Database applied = base;
+    applyTransform(streams, applied);
     FUZZ_CHECK(transform_reader::sameDatabase(applied, localized));
+
+    // The rest of the input damages the streams, which then travel in a
+    // compound file as checkTransform reads them: applying either succeeds
+    // or refuses, never more.
+    if (!in.more())
+        return 0;
+    while (in.more()) {
+        Stream& stream = streams[in.next() % streams.size()];
+        size_t at = in.next();
+        at |= static_cast<size_t>(in.next()) << 8;
+        if (stream.bytes.empty() || in.next() % 4 == 0)
+            stream.bytes.resize(at % (stream.bytes.size() + 8));
+        else
+            stream.bytes[at % stream.bytes.size()] ^= in.next() | 1;
+    }
+    std::vector<compound_file::StreamData> data;
+    for (const Stream& stream : streams)
+        data.push_back({stream.name, stream.bytes});
+    Bytes file = compound_file::write(
+        compound_file::Guid::parse("{000C1082-0000-0000-C000-000000000046}"), data);
+    Database damaged = base;
+    try {
+        applyTransform(rootStreams(compound_file::Reader(file)), damaged);
+    } catch (const common::FormatError&) {
+    }
     return 0;
 }

@@ -1,7 +1,9 @@
 // The transform encoders and the diff, checked against fixed byte vectors
-// and by reading the transform back onto the base (transform_reader.h).
+// and by applying the transform onto the base; what the strict application
+// refuses.
 #include <gtest/gtest.h>
 
+#include "msi_transform/apply.h"
 #include "msi_transform/diff.h"
 #include "transform_reader.h"
 
@@ -202,10 +204,12 @@ TEST(TransformDiff, BaseAndTransformGiveTheLocalizedDatabase) {
     localized.tables.push_back(notes);
 
     std::vector<Stream> streams = streamsOf(base, localized);
-    Database applied;
-    transform_reader::Pool pool;
-    ASSERT_TRUE(transform_reader::apply(base, streams, applied, pool));
+    Database applied = base;
+    applyTransform(streams, applied);
     EXPECT_TRUE(transform_reader::sameDatabase(applied, localized));
+    EXPECT_FALSE(transform_reader::sameDatabase(base, localized));
+    transform_reader::Pool pool;
+    ASSERT_TRUE(transform_reader::readPool(streams, pool));
     EXPECT_EQ(pool.codePage, 1252u);
     // Binary cells written: the changed Logo and the new Extra, not Same.
     EXPECT_EQ(streamNamed(streams, u"Binary.Logo", false).size(), 70000u);
@@ -283,6 +287,68 @@ TEST(TransformDiff, RefusesWhatALanguageTransformCannotCarry) {
     EXPECT_NE(refusal(base, cabinet).find("`_Streams`"), std::string::npos);
     storage.storages.push_back(u"1036");
     EXPECT_NE(refusal(base, storage).find("`_Storages`"), std::string::npos);
+}
+
+// Each change must meet the database as the transform expects it.
+TEST(TransformApply, RefusesWhatDoesNotMeetTheDatabase) {
+    auto refusal = [](const std::vector<Stream>& streams, Database database) -> std::string {
+        try {
+            applyTransform(streams, database);
+        } catch (const common::FormatError& error) {
+            return error.what();
+        }
+        return "no refusal";
+    };
+    auto withProperties = [](std::vector<std::pair<std::u16string, std::u16string>> values) {
+        Database database;
+        database.tables.push_back(propertyTable(values));
+        return database;
+    };
+    Database one = withProperties({productCode, {u"A", u"1"}});
+    Database two = withProperties({productCode, {u"A", u"2"}, {u"B", u"2"}});
+    std::vector<Stream> grow = streamsOf(one, two), shrink = streamsOf(two, one);
+    EXPECT_EQ(refusal(grow, one), "no refusal");
+    EXPECT_EQ(refusal(grow, two), "the transform inserts row `Property.B`, which exists");
+    Database withoutA = withProperties({productCode});
+    EXPECT_EQ(refusal(grow, withoutA),
+              "the transform updates row `Property.A`, which does not exist");
+    EXPECT_EQ(refusal(shrink, withProperties({productCode, {u"A", u"2"}})),
+              "the transform deletes row `Property.B`, which does not exist");
+    EXPECT_EQ(refusal(grow, Database()),
+              "the transform changes table `Property`, which neither exists nor is added");
+
+    std::vector<Stream> truncated = grow, pastPool = grow;
+    for (Stream& stream : truncated)
+        if (&stream.bytes == transform_reader::findStream(truncated, u"Property", true))
+            stream.bytes.pop_back();
+    EXPECT_EQ(refusal(truncated, one), "the stream of table `Property` ends inside a row");
+    for (Stream& stream : pastPool)
+        if (&stream.bytes == transform_reader::findStream(pastPool, u"_StringPool", true))
+            stream.bytes.resize(4 + 4 * 2); // A and its new value only
+    EXPECT_NE(refusal(pastPool, one).find("refers to string 3, past the pool's 2"),
+              std::string::npos);
+    EXPECT_EQ(refusal({grow.begin() + 1, grow.end()}, one), "the transform has no string pool");
+    Database otherCodePage = one;
+    otherCodePage.codePage = 1250;
+    EXPECT_EQ(refusal(grow, otherCodePage),
+              "the transform changes the code page from 1250 to 1252");
+
+    // A new table whose `_Tables` row is gone, and one that exists already.
+    Database withNotes = one;
+    withNotes.tables.push_back({u"Notes", {{u"Note", keyName}, {u"Data", binary}}, {}});
+    withNotes.tables[1].rows.push_back({str(u"N"), bin("data")});
+    std::vector<Stream> addNotes = streamsOf(one, withNotes);
+    EXPECT_EQ(refusal(addNotes, withNotes), "the transform adds table `Notes`, which exists");
+    std::vector<Stream> columnsOnly, noCell;
+    for (const Stream& stream : addNotes) {
+        if (&stream.bytes != transform_reader::findStream(addNotes, u"_Tables", true))
+            columnsOnly.push_back(stream);
+        if (&stream.bytes != transform_reader::findStream(addNotes, u"Notes.N", false))
+            noCell.push_back(stream);
+    }
+    EXPECT_EQ(refusal(columnsOnly, withNotes),
+              "the transform adds column `Note` to table `Notes`, which exists");
+    EXPECT_EQ(refusal(noCell, one), "the binary cell `Notes.N` of the transform has no stream");
 }
 
 TEST(TransformSummary, PropertySetLayout) {

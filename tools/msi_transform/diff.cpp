@@ -56,8 +56,9 @@ std::u16string cellText(const Cell& cell) {
     }
 }
 
-// The key columns' values, one string per row; the separator cannot occur
-// in a text of the installer.
+} // namespace
+
+// The separator cannot occur in a text of the installer.
 std::u16string rowKey(const Table& table, const std::vector<Cell>& row) {
     std::u16string key;
     for (size_t i = 0; i < table.columns.size(); ++i)
@@ -69,15 +70,7 @@ std::u16string rowKey(const Table& table, const std::vector<Cell>& row) {
     return key;
 }
 
-std::u16string property(const Database& database, const std::u16string& name) {
-    const Table* table = findTable(database, u"Property");
-    if (!table || table->columns.size() < 2)
-        return std::u16string();
-    for (const auto& row : table->rows)
-        if (row[0].text == name)
-            return row[1].text;
-    return std::u16string();
-}
+namespace {
 
 std::string quoted(const std::u16string& name) {
     return "`" + toUtf8(name) + "`";

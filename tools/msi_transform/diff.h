@@ -9,39 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "msi_database/database.h"
 #include "msi_transform/encoding.h"
 
 namespace msi_transform {
 
-struct Cell {
-    enum Kind { Null, Integer, String, Binary } kind = Null;
-    int32_t number = 0;
-    std::u16string text; // String; never empty (an empty string is Null)
-    Bytes data;          // Binary
-    bool operator==(const Cell& other) const {
-        return kind == other.kind && number == other.number && text == other.text &&
-               data == other.data;
-    }
-    bool operator!=(const Cell& other) const { return !(*this == other); }
-};
-
-struct Column {
-    std::u16string name;
-    int type = 0; // the type word of `_Columns`
-};
-
-struct Table {
-    std::u16string name;
-    std::vector<Column> columns; // in column order
-    std::vector<std::vector<Cell>> rows;
-};
-
-struct Database {
-    std::vector<Table> tables; // every table of `_Tables`
-    // `_Streams` without the binary cells of tables, and `_Storages`.
-    std::vector<std::pair<std::u16string, Bytes>> streams;
-    std::vector<std::u16string> storages;
-};
+using msi_database::Cell;
+using msi_database::Column;
+using msi_database::Database;
+using msi_database::Table;
 
 // Why no transform can be made; the text is UTF-8 and names the table,
 // column or property.
@@ -87,6 +63,9 @@ struct Stream {
 // binary cell written. Throws Refusal naming a string the encoder refuses.
 std::vector<Stream> transformStreams(const std::vector<TableChange>& changes, uint32_t codePage,
                                      const Encoder& encode);
+
+// The key columns' values of a row as one text: equal for rows of one key.
+std::u16string rowKey(const Table& table, const std::vector<Cell>& row);
 
 // The name of a binary cell's stream, unpacked: `Table.Key1.Key2...`.
 std::u16string binaryStreamName(const Table& table, const std::vector<Cell>& row);

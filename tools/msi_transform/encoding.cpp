@@ -2,16 +2,6 @@
 
 namespace msi_transform {
 
-bool isBinaryType(int type) {
-    return (type & ~typeNullable) == (typeString | typeValid);
-}
-bool isStringType(int type) {
-    return (type & typeString) != 0 && !isBinaryType(type);
-}
-int integerBytes(int type) {
-    return (type & 0xFF) <= 2 ? 2 : 4;
-}
-
 namespace {
 
 int alphabetValue(char16_t c) {
@@ -140,55 +130,6 @@ void appendField(Bytes& out, int type, const Field& field, int refBytes) {
         put32(out,
               field.kind == Field::Null ? 0 : (static_cast<uint32_t>(field.number) ^ 0x80000000u));
     }
-}
-
-Bytes summaryStream(const std::map<uint32_t, SummaryProperty>& properties) {
-    static const uint8_t formatId[16] = {0xE0, 0x85, 0x9F, 0xF2, 0xF9, 0x4F, 0x68, 0x10,
-                                         0xAB, 0x91, 0x08, 0x00, 0x2B, 0x27, 0xB3, 0xD9};
-    Bytes values;
-    std::vector<std::pair<uint32_t, uint32_t>> offsets;
-    uint32_t headerSize = 8 + 8 * static_cast<uint32_t>(properties.size());
-    for (const auto& entry : properties) {
-        const SummaryProperty& property = entry.second;
-        offsets.emplace_back(entry.first, headerSize + static_cast<uint32_t>(values.size()));
-        put32(values, property.kind);
-        switch (property.kind) {
-        case SummaryProperty::I2:
-            put16(values, static_cast<uint32_t>(property.number) & 0xFFFF);
-            put16(values, 0);
-            break;
-        case SummaryProperty::I4:
-            put32(values, static_cast<uint32_t>(property.number));
-            break;
-        case SummaryProperty::String:
-            put32(values, static_cast<uint32_t>(property.text.size() + 1));
-            values.insert(values.end(), property.text.begin(), property.text.end());
-            values.push_back(0);
-            while (values.size() % 4)
-                values.push_back(0);
-            break;
-        case SummaryProperty::FileTime:
-            put32(values, static_cast<uint32_t>(property.fileTime));
-            put32(values, static_cast<uint32_t>(property.fileTime >> 32));
-            break;
-        }
-    }
-    Bytes out;
-    put16(out, 0xFFFE);
-    put16(out, 0);
-    put32(out, 0x00020006); // written on Windows NT 6.2
-    out.insert(out.end(), 16, 0);
-    put32(out, 1);
-    out.insert(out.end(), formatId, formatId + 16);
-    put32(out, 48);
-    put32(out, headerSize + static_cast<uint32_t>(values.size()));
-    put32(out, static_cast<uint32_t>(properties.size()));
-    for (const auto& offset : offsets) {
-        put32(out, offset.first);
-        put32(out, offset.second);
-    }
-    out.insert(out.end(), values.begin(), values.end());
-    return out;
 }
 
 } // namespace msi_transform

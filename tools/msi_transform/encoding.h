@@ -9,21 +9,22 @@
 #include <string>
 #include <vector>
 
+#include "msi_database/column_types.h"
+#include "msi_database/summary.h"
+
 namespace msi_transform {
 
 using Bytes = std::vector<uint8_t>;
 
-// Column type bits of `_Columns`.
-enum : int {
-    typeValid = 0x0100,
-    typeLocalizable = 0x0200,
-    typeString = 0x0800,
-    typeNullable = 0x1000,
-    typeKey = 0x2000,
-};
-bool isBinaryType(int type);
-bool isStringType(int type); // a pool reference (not binary)
-int integerBytes(int type);  // 2 or 4 for integer columns
+// Column type bits of `_Columns` (msi_database's).
+using msi_database::integerBytes;
+using msi_database::isBinaryType;
+using msi_database::isStringType;
+using msi_database::typeKey;
+using msi_database::typeLocalizable;
+using msi_database::typeNullable;
+using msi_database::typeString;
+using msi_database::typeValid;
 
 // The packed name of a stream: pairs of characters of the 64-letter
 // alphabet share one UTF-16 unit; `table` adds the U+4840 prefix of table
@@ -67,15 +68,8 @@ struct Field {
 // 1 (set, data in a stream) or 0.
 void appendField(Bytes& out, int type, const Field& field, int refBytes);
 
-// The summary-information property set: one section of the standard format
-// identifier, properties in ascending id order. Strings are bytes of the
-// code page given by property 1.
-struct SummaryProperty {
-    enum Kind { I2 = 2, I4 = 3, String = 30, FileTime = 64 } kind = I4;
-    int32_t number = 0;
-    std::string text;
-    uint64_t fileTime = 0;
-};
-Bytes summaryStream(const std::map<uint32_t, SummaryProperty>& properties);
+// The summary-information property set (msi_database's).
+using msi_database::SummaryProperty;
+using msi_database::summaryStream;
 
 } // namespace msi_transform

@@ -1,37 +1,39 @@
 #pragma once
-// Language transforms made and checked through the system: the databases
-// are read by the Windows Installer (msi.dll), the transform is written as a
-// structured-storage file. Paths are UTF-8.
+// Language transforms made and checked from the bytes of the files, without
+// any system call: the same transform bytes on every platform.
 #include <stdexcept>
 #include <string>
-#include <utility>
+
+#include "common/bytes.h"
 
 namespace msi_transform {
 
-// A failure naming the file it is about and why (UTF-8).
+// A refusal naming which input is at fault and why (UTF-8, without the
+// file's name: the caller knows it).
 class TransformError : public std::runtime_error {
   public:
-    TransformError(std::string input, const std::string& reason)
-        : std::runtime_error(reason), input_(std::move(input)) {}
-    const std::string& input() const { return input_; }
+    enum class Input { Base, Localized, Transform };
+    TransformError(Input input, const std::string& reason)
+        : std::runtime_error(reason), input_(input) {}
+    Input input() const { return input_; }
 
   private:
-    std::string input_;
+    Input input_;
 };
 
-// Writes the transform from `basePath` to `localizedPath` as `outPath`
-// (through a temporary file in the same folder, renamed at the end; nothing
-// is left on failure). Throws TransformError naming the input at fault:
-// a file that is no installer database, or any refusal of diffDatabases,
-// or a text the pool's code page cannot hold. A system failure while
-// writing names `outPath`.
-void makeTransform(const std::string& basePath, const std::string& localizedPath,
-                   const std::string& outPath);
+// The transform (the bytes of its compound file) from the package `base` to
+// the localized package of the same product. Throws TransformError naming
+// the input at fault: no installer database, a broken database, any
+// refusal of diffDatabases (Localized), a table text the pool's code page
+// cannot hold (Localized). A summary text the summary's code page cannot
+// hold is written with `?` for each such character, as Windows does.
+common::Bytes makeTransform(common::ByteView base, common::ByteView localized);
 
-// Throws TransformError naming `transformPath` unless it is a transform
-// (root class id of a transform; a package or a patch is named as such)
-// that the Windows Installer applies to `basePath` without error. The base
-// is not changed: the transform is applied to a temporary copy.
-void checkTransform(const std::string& transformPath, const std::string& basePath);
+// Throws TransformError(Transform) unless `transform` is an installer
+// transform (a package or a patch is named as such) that applies to the
+// package `base` as the Windows Installer applies it with no error
+// suppressed (see applyTransform); TransformError(Base) for a base that is
+// no installer database or a broken one.
+void checkTransform(common::ByteView transform, common::ByteView base);
 
 } // namespace msi_transform

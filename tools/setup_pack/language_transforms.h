@@ -2,17 +2,25 @@
 // The language transforms that go into a setup: made from a localized
 // package (--language), or ready-made (--transform) and checked against the
 // package; and the single transform file of --make-transform.
+#include <memory>
 #include <string>
-#include <vector>
 
+#include "common/bytes.h"
+#include "common/file_io.h"
 #include "setup_pack/options.h"
 
-// The transform's bytes. A ready-made one must be a transform (not a
-// package or patch) that applies to `msiPath`. Throws PackError naming the
-// file at fault (packBadInput), or packWriteFailed when the temporary file
-// of a made transform cannot be written.
-std::vector<unsigned char> languageTransform(const TransformInput& transform,
-                                             const std::string& msiPath);
+// A transform's bytes: a mapped file or made in memory.
+struct LanguageTransform {
+    std::unique_ptr<common::MappedFile> file; // --transform
+    common::Bytes made;                       // --language
+    common::ByteView bytes() const { return file ? file->bytes() : common::ByteView(made); }
+};
+
+// The transform for `transform.lcid`. A ready-made one must be a transform
+// (not a package or patch) that applies to the package `package` (read from
+// `msiPath`). Throws PackError (packBadInput) naming the file at fault.
+LanguageTransform languageTransform(const TransformInput& transform, common::ByteView package,
+                                    const std::string& msiPath);
 
 // Writes the transform from options.msiPath to options.localizedPath as
 // options.outPath (nothing is left on failure). Throws PackError.

@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "base/decimal.h"
+#include "base/setup_format.h"
 #include "product/version.h"
-#include "ui/languages.h"
 
 namespace {
 
@@ -124,10 +124,10 @@ void checkVersion(const std::string& version, const std::string& input) {
 
 int32_t checkLanguage(const std::string& lcidText, const std::string& input) {
     int32_t lcid = allDigits(lcidText) ? readDecimal(lcidText.c_str(), lcidText.size()) : -1;
-    if (lcid < 0 || findLanguageRow(lcid) < 0) {
+    if (lcid < 0 || !setup_format::isKnownLanguage(lcid)) {
         std::string known;
-        for (const LanguageRow& row : LanguageTable)
-            known += (known.empty() ? "" : ", ") + std::to_string(row.lcid);
+        for (int32_t language : setup_format::knownLanguages)
+            known += (known.empty() ? "" : ", ") + std::to_string(language);
         throw PackError(packBadInput, input,
                         "\"" + lcidText + "\" is not a language the setup knows (" + known + ")");
     }
@@ -138,7 +138,7 @@ void checkLanguageList(const std::string& languages, const std::string& input) {
     if (languages.empty())
         throw PackError(packBadInput, input, "the language list is empty");
     std::vector<int32_t> seen;
-    for (const std::string& part : pieces(languages, ';')) {
+    for (const std::string& part : pieces(languages, setup_format::languageListSeparator)) {
         if (part.empty())
             throw PackError(packBadInput, input,
                             "the language list \"" + languages + "\" has an empty entry");
@@ -151,9 +151,9 @@ void checkLanguageList(const std::string& languages, const std::string& input) {
 }
 
 std::string defaultLanguageList(const std::vector<TransformInput>& transforms) {
-    std::string list = "1033";
+    std::string list = std::to_string(setup_format::baseLanguage);
     for (const TransformInput& transform : transforms)
-        list += ";" + std::to_string(transform.lcid);
+        list += setup_format::languageListSeparator + std::to_string(transform.lcid);
     return list;
 }
 
@@ -248,9 +248,10 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             transform.lcid = checkLanguage(value.substr(0, equals), input);
             transform.path = value.substr(equals + 1);
             transform.localized = option == "--language";
-            if (transform.lcid == 1033)
+            if (transform.lcid == setup_format::baseLanguage)
                 throw PackError(packBadInput, input,
-                                "1033 is served by the package itself and takes no transform");
+                                std::to_string(transform.lcid) +
+                                    " is served by the package itself and takes no transform");
             // --transform and --language share the languages.
             for (const TransformInput& earlier : options.transforms)
                 if (earlier.lcid == transform.lcid)

@@ -1,9 +1,12 @@
 #pragma once
-// What setup-pack reads from the input files: their bytes, whether they are
-// compound files (the container of installer databases and transforms), and
-// the product's properties from the package's Property table.
+// What setup-pack reads from its input files: their bytes, mapped whole and
+// refused by name when they cannot be a setup's part, and the product's
+// properties from a package's Property table.
+#include <memory>
 #include <string>
-#include <vector>
+
+#include "common/bytes.h"
+#include "common/file_io.h"
 
 struct PackageInfo {
     std::string productCode;
@@ -11,21 +14,15 @@ struct PackageInfo {
     std::string productVersion;
 };
 
-// The largest input file: the setup maps its whole image into a 32-bit
-// address space, where a larger package would not fit.
-const long long maxInputBytes = 1LL << 30;
+// The whole file, mapped. Throws PackError (packBadInput) naming the path
+// when it cannot be opened or is larger than setup_format::maxPayloadBytes
+// (checked before anything is mapped); `limit` and its name in the message
+// may be given for files that are no payload (a setup to look into).
+std::unique_ptr<common::MappedFile> mapInput(const std::string& path);
+std::unique_ptr<common::MappedFile> mapInput(const std::string& path, uint64_t limit,
+                                             const char* limitText);
 
-// The whole file; throws PackError (packBadInput) naming the path when it
-// cannot be opened or read, or is larger than maxInputBytes (checked before
-// anything is read).
-std::vector<unsigned char> readInputFile(const std::string& path);
-
-// Throws PackError naming the path unless the bytes start with the compound
-// file signature D0 CF 11 E0 A1 B1 1A E1; `kind` says what was expected.
-void checkCompoundFile(const std::vector<unsigned char>& bytes, const std::string& path,
-                       const char* kind);
-
-// ProductCode, ProductName and ProductVersion of the package, read through
-// the Windows Installer's database functions. Throws PackError naming the
-// path when the database cannot be opened or a property is missing or empty.
-PackageInfo readPackageInfo(const std::string& path);
+// ProductCode, ProductName and ProductVersion of a package, read from its
+// bytes. Throws common::FormatError saying why (no compound file, no
+// installer database, a broken one, a property missing or empty).
+PackageInfo readPackageInfo(common::ByteView package);

@@ -7,32 +7,34 @@
 #include <string>
 #include <vector>
 
+#include "common/bytes.h"
+#include "pe/resources.h"
+
 struct SetupTransform {
     int32_t lcid = 0;
-    std::vector<unsigned char> bytes;
+    common::ByteView bytes; // into the setup's bytes
 };
 
 struct SetupContents {
     // The text resources as UTF-8 (without the stored terminator); empty
     // when the setup lacks the resource.
     std::optional<std::string> packageName, productCode, productName, version, languages, logPath;
-    std::optional<std::vector<unsigned char>> package;
+    std::optional<common::ByteView> package;
     std::vector<SetupTransform> transforms; // LANG<lcid> resources, by ascending LCID
     uint32_t certificateSize = 0;           // 0: not signed
 };
 
-// Throws PackError (packBadInput) naming the path when it cannot be read or
-// is no Windows program.
-SetupContents readSetupContents(const std::string& path);
+// The setup's resources (RT_RCDATA, language 1033) as the setup reads them.
+SetupContents readSetupContents(const pe::Image& setup);
 
 // The name the setup writes a transform under: "1036.MST".
 std::string transformFileName(int32_t lcid);
 
-// Writes the package as `folder`\PACKAGENAME and each transform as
-// `folder`\LCID.MST, creating the folder if needed and replacing files of
+// Writes the package as `folder`/PACKAGENAME and each transform as
+// `folder`/LCID.MST, creating the folder if needed and replacing files of
 // those names; returns the paths written. Throws PackError: packBadInput
 // naming the setup when it has no package or its PACKAGENAME is not a plain
 // file name (it could point outside the folder), packWriteFailed naming the
-// file that cannot be written.
+// file or folder that cannot be written.
 std::vector<std::string> extractSetup(const SetupContents& contents, const std::string& setupPath,
                                       const std::string& folder);

@@ -3,35 +3,40 @@
 #include <string>
 #include <vector>
 
-// One RT_RCDATA resource (language 1033) to put into the setup.
+#include "common/bytes.h"
+#include "pe/resources.h"
+
+// One RT_RCDATA resource (language 1033) to put into the setup; its bytes
+// live until the setup is written.
 struct PackResource {
     std::string name;
-    std::vector<unsigned char> data;
+    common::ByteView data;
 };
 
 // The text as the setup stores it: UTF-16LE converted from UTF-8, with its
 // NUL terminator as part of the data.
-std::vector<unsigned char> wideTextResource(const std::string& text);
+common::Bytes wideTextResource(const std::string& text);
 
-// The stub beside setup-pack.exe.
+// setup.exe beside the program, else ../share/setup-pack/setup.exe from the
+// program's folder (where the Linux package installs it); the first when
+// neither exists, for the message.
 std::string defaultStubPath();
 
-// Throws PackError (packBadInput) naming the path unless it is an empty
-// stub of this setup program: a Windows module that carries the language
+// Throws PackError (packBadInput) naming the path unless `stub` is an empty
+// stub of this setup program: a Windows program that carries the language
 // dialog (RT_DIALOG 129, language 1033) and the manifest (RT_MANIFEST 1)
-// with the assembly name "Setup", and no PACKAGEFILE yet; a filled setup
-// would keep the resources of its earlier package. A signed stub is refused
-// too: the packed copy would carry a signature that no longer matches.
-void checkStub(const std::string& path);
+// with the assembly name "Setup", and no package yet (a filled setup would
+// keep the resources of its earlier package). A signed stub is refused too:
+// the packed copy would carry a signature that no longer matches.
+void checkStub(const pe::Image& stub, const std::string& path);
 
-// Copies the stub into a temporary file beside `outPath` (made writable),
-// writes the resources and then the true PE checksum into the copy and moves it onto `outPath`
-// (replacing a file that is there). Nothing appears at `outPath` unless every step succeeded; the
-// temporary file is removed on failure. Throws PackError (packWriteFailed).
-void writeSetup(const std::string& stubPath, const std::string& outPath,
+// The stub's image, read from its bytes; throws PackError (packBadInput)
+// naming the path when they are no Windows program or a broken one.
+pe::Image readProgram(common::ByteView bytes, const std::string& path);
+
+// Writes the stub with the resources added as `outPath`, through a
+// temporary file beside it that replaces `outPath` only when complete.
+// Throws PackError: packBadInput naming the stub when it cannot take the
+// resources, packWriteFailed naming `outPath` when writing fails.
+void writeSetup(const pe::Image& stub, const std::string& stubPath, const std::string& outPath,
                 const std::vector<PackResource>& resources);
-
-// The absolute form of a path, for telling whether two paths name the same
-// file (compared without regard to case, as the file system does).
-std::string fullPath(const std::string& path);
-bool samePath(const std::string& a, const std::string& b);

@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/bytes.h"
+
+namespace pe {
+
 struct PeLayout {
     size_t checksumOffset = 0;      // of the 32-bit CheckSum in the optional header
     uint32_t certificateOffset = 0; // file offset of the certificate table; 0: none
@@ -26,3 +30,10 @@ bool readPeLayout(const unsigned char* data, size_t size, PeLayout& layout);
 // instead, which can differ by giving 0 for 0xFFFF when the sum is a
 // multiple of 0xFFFF.)
 uint32_t peChecksum(const unsigned char* data, size_t size, size_t checksumOffset);
+
+// The same checksum of the file that is the concatenation of `count` parts,
+// without joining them (a part may be 1 GiB of a mapped input). Parts may
+// have any size, odd ones included; the length counted is their total.
+uint32_t peChecksum(const common::ByteView* parts, size_t count, size_t checksumOffset);
+
+} // namespace pe

@@ -1,0 +1,238 @@
+// The file layer on POSIX systems (Linux, macOS).
+#include "common/file_io.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifdef __APPLE__
+#include <mach-o/dyld.h>
+#endif
+
+#include "common/utf8.h"
+
+namespace common {
+
+namespace {
+
+std::string failed(const char* what, int error) {
+    return std::string(what) + ": " + std::strerror(error);
+}
+
+// A descriptor closed when its owner goes.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+MappedFile::MappedFile(const std::string& path, uint64_t maxBytes) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (file.get() < 0)
+        throw SystemError(failed("cannot open", errno));
+    struct stat status;
+    if (::fstat(file.get(), &status) != 0)
+        throw SystemError(failed("cannot open", errno));
+    if (S_ISDIR(status.st_mode))
+        throw SystemError(failed("cannot open", EISDIR));
+    if (!S_ISREG(status.st_mode))
+        throw SystemError("cannot open: not a regular file");
+    const uint64_t size = static_cast<uint64_t>(status.st_size);
+    if (size > maxBytes)
+        throw FileTooLarge(size);
+    if (size > SIZE_MAX)
+        throw SystemError("cannot map: larger than the address space");
+    if (size == 0)
+        return;
+    void* base = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, file.get(), 0);
+    if (base == MAP_FAILED)
+        throw SystemError(failed("cannot map", errno));
+    base_ = base;
+    size_ = static_cast<size_t>(size);
+}
+
+MappedFile::~MappedFile() {
+    if (base_)
+        ::munmap(base_, size_);
+}
+
+OutputFile::OutputFile(const std::string& path) : path_(path) {
+    std::string name = folderOf(path) + "/spkXXXXXX.tmp";
+    int fd = ::mkstemps(&name[0], 4);
+    if (fd < 0)
+        throw SystemError(failed("cannot create a file in its folder", errno));
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    handle_ = fd;
+    temporary_ = name;
+    // mkstemp gives 0600; the output gets what any new file would.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::fchmod(fd, 0666 & ~mask) != 0) {
+        int error = errno;
+        ::close(fd);
+        ::unlink(temporary_.c_str());
+        throw SystemError(failed("cannot create a file in its folder", error));
+    }
+}
+
+OutputFile::~OutputFile() {
+    if (handle_ >= 0)
+        ::close(static_cast<int>(handle_));
+    if (!committed_)
+        ::unlink(temporary_.c_str());
+}
+
+void OutputFile::write(ByteView bytes) {
+    const uint8_t* at = bytes.data;
+    size_t left = bytes.size;
+    while (left > 0) {
+        ssize_t written =
+            ::write(static_cast<int>(handle_), at, left < writePiece ? left : writePiece);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            throw SystemError(failed("cannot write", written < 0 ? errno : ENOSPC));
+        at += written;
+        left -= static_cast<size_t>(written);
+    }
+}
+
+void OutputFile::commit() {
+    int fd = static_cast<int>(handle_);
+    handle_ = -1;
+    if (::close(fd) != 0)
+        throw SystemError(failed("cannot write", errno));
+    if (::rename(temporary_.c_str(), path_.c_str()) != 0)
+        throw SystemError(failed("cannot replace it", errno));
+    committed_ = true;
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == '/')
+        return folder + name;
+    return folder + '/' + name;
+}
+
+std::string fullPath(const std::string& path) {
+    std::string absolute = path;
+    if (path.empty() || path[0] != '/') {
+        char here[PATH_MAX];
+        if (!::getcwd(here, sizeof here))
+            return path;
+        absolute = std::string(here) + "/" + path;
+    }
+    std::vector<std::string> parts;
+    size_t at = 0;
+    while (at <= absolute.size()) {
+        size_t slash = absolute.find('/', at);
+        if (slash == std::string::npos)
+            slash = absolute.size();
+        std::string part = absolute.substr(at, slash - at);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = slash + 1;
+    }
+    std::string result;
+    for (const std::string& part : parts)
+        result += "/" + part;
+    return result.empty() ? "/" : result;
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
+           first.st_dev == second.st_dev && first.st_ino == second.st_ino;
+}
+
+bool isFile(const std::string& path) {
+    struct stat status;
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+void createFolder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) == 0)
+        return;
+    int error = errno;
+    struct stat status;
+    if (error == EEXIST && ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
+        return;
+    throw SystemError(failed("cannot create the folder", error));
+}
+
+std::string programFolder() {
+    std::string self;
+#ifdef __APPLE__
+    uint32_t size = 0;
+    _NSGetExecutablePath(nullptr, &size);
+    std::string given(size, '\0');
+    char resolved[PATH_MAX];
+    if (_NSGetExecutablePath(&given[0], &size) == 0 && ::realpath(given.c_str(), resolved))
+        self = resolved;
+#else
+    char link[PATH_MAX];
+    ssize_t length = ::readlink("/proc/self/exe", link, sizeof link - 1);
+    if (length > 0)
+        self.assign(link, static_cast<size_t>(length));
+#endif
+    size_t slash = self.find_last_of('/');
+    if (slash == std::string::npos)
+        throw SystemError("cannot find the program's own folder");
+    return self.substr(0, slash + 1);
+}
+
+std::vector<std::string> commandLine(int argc, char** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument(argv[i]);
+        std::u16string ignored;
+        if (!utf8ToUtf16(argument, ignored))
+            throw ArgumentError(static_cast<size_t>(i), showBytes(argument), "is not valid UTF-8");
+        arguments.push_back(std::move(argument));
+    }
+    return arguments;
+}
+
+void print(Output stream, const std::string& utf8) {
+    const int fd = stream == Output::Standard ? STDOUT_FILENO : STDERR_FILENO;
+    const char* at = utf8.data();
+    size_t left = utf8.size();
+    while (left > 0) {
+        ssize_t written = ::write(fd, at, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return; // nowhere left to say it
+        at += written;
+        left -= static_cast<size_t>(written);
+    }
+}
+
+} // namespace common

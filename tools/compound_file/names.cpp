@@ -1,0 +1,120 @@
+// Class ids and the order of names in a storage.
+#include <cstdio>
+#include <cstring>
+
+#include "compound_file/compound_file.h"
+#include "compound_file/layout.h"
+
+namespace compound_file {
+
+bool Guid::operator==(const Guid& other) const {
+    return std::memcmp(bytes, other.bytes, sizeof bytes) == 0;
+}
+
+namespace {
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Where the bytes of each field land: the first three fields are stored
+// little-endian, the last eight in the order written.
+const int kTextToByte[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
+
+// The simple upper case of the letters whose case Windows folds in storage
+// names; every locale gives the same answer.
+char16_t upper(char16_t c) {
+    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
+        (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) || (c >= 0x430 && c <= 0x44F) ||
+        (c >= 0xFF41 && c <= 0xFF5A))
+        return static_cast<char16_t>(c - 0x20);
+    if (c == 0xFF)
+        return 0x178;
+    if (c == 0x3C2) // final sigma
+        return 0x3A3;
+    if (c == 0x3AC)
+        return 0x386;
+    if (c >= 0x3AD && c <= 0x3AF)
+        return static_cast<char16_t>(c - 0x25);
+    if (c == 0x3CC)
+        return 0x38C;
+    if (c == 0x3CD || c == 0x3CE)
+        return static_cast<char16_t>(c - 0x3F);
+    if (c >= 0x450 && c <= 0x45F)
+        return static_cast<char16_t>(c - 0x50);
+    // Latin Extended-A: pairs of capital and small letters.
+    if (((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) &&
+        (c & 1))
+        return static_cast<char16_t>(c - 1);
+    if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && !(c & 1))
+        return static_cast<char16_t>(c - 1);
+    return c;
+}
+
+} // namespace
+
+Guid Guid::parse(const std::string& text) {
+    // {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}
+    const char* bad = "class id is not of the form {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
+    if (text.size() != 38 || text.front() != '{' || text.back() != '}')
+        throw common::FormatError(bad);
+    Guid guid;
+    int digit = 0;
+    for (size_t i = 1; i + 1 < text.size(); ++i) {
+        if (i == 9 || i == 14 || i == 19 || i == 24) {
+            if (text[i] != '-')
+                throw common::FormatError(bad);
+            continue;
+        }
+        int value = hexDigit(text[i]);
+        if (value < 0)
+            throw common::FormatError(bad);
+        uint8_t& byte = guid.bytes[kTextToByte[digit / 2]];
+        byte = static_cast<uint8_t>(digit % 2 == 0 ? value << 4 : byte | value);
+        ++digit;
+    }
+    return guid;
+}
+
+std::string Guid::text() const {
+    char out[39];
+    const uint8_t* b = bytes;
+    std::snprintf(out, sizeof out,
+                  "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
+                  b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13],
+                  b[14], b[15]);
+    return out;
+}
+
+int compareNames(const std::u16string& a, const std::u16string& b) {
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char16_t x = upper(a[i]), y = upper(b[i]);
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return 0;
+}
+
+std::string layout::printable(const std::u16string& name) {
+    std::string out;
+    for (char16_t c : name) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            char escape[8];
+            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+            out += escape;
+        }
+    }
+    return out;
+}
+
+} // namespace compound_file

@@ -1,0 +1,359 @@
+// The stub rewritten with a new resource section: everything before it kept
+// byte for byte, the discardable sections after it (.reloc) moved.
+#include <algorithm>
+
+#include "pe/pe_image.h"
+#include "pe/resources.h"
+
+using common::appendLe16;
+using common::appendLe32;
+using common::ByteView;
+using common::putLe32;
+using common::readLe32;
+
+namespace pe {
+
+namespace {
+
+const uint32_t discardable = 0x02000000, initializedData = 0x00000040;
+const uint32_t resourceDirectory = 2, certificateDirectory = 4, relocationDirectory = 5;
+const uint32_t highBit = 0x80000000u;
+const uint64_t dataAlignment = 8;
+
+[[noreturn]] void refuse(const std::string& why) {
+    throw common::FormatError(why);
+}
+
+uint64_t alignUp(uint64_t value, uint64_t alignment) {
+    return (value + alignment - 1) / alignment * alignment;
+}
+
+bool powerOfTwo(uint32_t value) {
+    return value != 0 && (value & (value - 1)) == 0;
+}
+
+bool sameKey(const Resource& r, const ResourceName& type, const ResourceName& name,
+             uint16_t language) {
+    return r.type == type && r.name == name && r.language == language;
+}
+
+bool keyLess(const Resource& a, const Resource& b) {
+    if (a.type != b.type)
+        return a.type < b.type;
+    if (a.name != b.name)
+        return a.name < b.name;
+    return a.language < b.language;
+}
+
+ResourceName storedName(const ResourceName& given) {
+    ResourceName result = given;
+    for (char16_t& unit : result.name) {
+        if (unit >= 0x80)
+            refuse("a resource name beyond ASCII cannot be stored as the loader looks it up");
+        if (unit >= u'a' && unit <= u'z')
+            unit = static_cast<char16_t>(unit - u'a' + u'A');
+    }
+    return result;
+}
+
+} // namespace
+
+ImageWriter::ImageWriter(const Image& stub) : stub_(stub), resources_(stub.resources()) {
+    std::sort(resources_.begin(), resources_.end(), keyLess); // the image has no key twice
+    if (stub_.certificateSize_ != 0)
+        refuse("the program is signed; rewriting it would break its signature");
+    if (stub_.resourceSection_ < 0)
+        refuse("the program has no resource section");
+    const uint8_t* d = stub_.file_.data;
+    size_t index = static_cast<size_t>(stub_.resourceSection_);
+    const Image::Section& rsrc = stub_.sections_[index];
+    uint32_t sectionAlignment = readLe32(d + stub_.optionalHeader_ + 32);
+    uint32_t fileAlignment = readLe32(d + stub_.optionalHeader_ + 36);
+    if (!powerOfTwo(sectionAlignment) || !powerOfTwo(fileAlignment) ||
+        fileAlignment > sectionAlignment)
+        refuse("the program's alignments are no powers of two");
+    if (readLe32(d + stub_.directories_ + 8 * resourceDirectory) != rsrc.virtualAddress)
+        refuse("the resource directory does not start its section");
+    if (rsrc.rawOffset % fileAlignment != 0 || rsrc.rawSize % fileAlignment != 0 ||
+        rsrc.virtualAddress % sectionAlignment != 0 || rsrc.rawOffset < stub_.sectionTableEnd_)
+        refuse("the resource section is not aligned as the headers say");
+    uint64_t rawEnd = uint64_t(rsrc.rawOffset) + rsrc.rawSize;
+    for (size_t i = 0; i < stub_.sections_.size(); ++i) {
+        const Image::Section& s = stub_.sections_[i];
+        bool after = i > index;
+        if (after && !(s.characteristics & discardable))
+            refuse("a section that is not discardable follows the resources");
+        if (after && (s.virtualAddress <= stub_.sections_[i - 1].virtualAddress ||
+                      s.virtualAddress % sectionAlignment != 0))
+            refuse("the sections after the resources are out of order");
+        if (s.rawSize != 0 && i != index &&
+            (after ? s.rawOffset < rawEnd : s.rawOffset + uint64_t(s.rawSize) > rsrc.rawOffset))
+            refuse("the sections' data is not in the order of the section table");
+    }
+    // Only the base relocations may point into what moves, and nothing into
+    // what is replaced: their entries name pages of other sections, so
+    // moving them changes nothing inside.
+    uint32_t following = index + 1 < stub_.sections_.size()
+                             ? stub_.sections_[index + 1].virtualAddress
+                             : 0xFFFFFFFFu;
+    for (uint32_t i = 0; i < stub_.directoryCount_; ++i) {
+        uint32_t rva = readLe32(d + stub_.directories_ + 8 * i);
+        if (i == resourceDirectory || i == certificateDirectory || rva < rsrc.virtualAddress)
+            continue;
+        if (i != relocationDirectory || rva < following)
+            refuse("a data directory points into the resources or a section after them");
+    }
+    if (readLe32(d + stub_.optionalHeader_ + 16) >= rsrc.virtualAddress)
+        refuse("the program starts after its resources");
+}
+
+void ImageWriter::setResource(const ResourceName& type, const ResourceName& name, uint16_t language,
+                              ByteView data) {
+    Resource r;
+    r.type = storedName(type);
+    r.name = storedName(name);
+    r.language = language;
+    r.data = data;
+    auto at = std::lower_bound(resources_.begin(), resources_.end(), r, keyLess);
+    if (at != resources_.end() && sameKey(*at, r.type, r.name, language))
+        *at = r;
+    else
+        resources_.insert(at, r);
+}
+
+std::vector<ImageWriter::Piece> ImageWriter::build() const {
+    const std::vector<Resource>& sorted = resources_;
+
+    // The tree's shape: one table per type, per name; where each table,
+    // name string, data entry and datum lies in the new section.
+    struct Group {
+        size_t first, count; // leaves [first, first + count) share it
+    };
+    std::vector<Group> types, names;
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        if (i == 0 || sorted[i].type != sorted[i - 1].type)
+            types.push_back({i, 0});
+        if (i == 0 || sorted[i].type != sorted[i - 1].type || sorted[i].name != sorted[i - 1].name)
+            names.push_back({i, 0});
+        ++types.back().count;
+        ++names.back().count;
+    }
+    auto tableSize = [](size_t entries) { return 16 + 8 * uint64_t(entries); };
+    // Tables: the root, the types' name tables, the names' language tables.
+    uint64_t tablesEnd = tableSize(types.size());
+    std::vector<uint64_t> typeTable, nameTable;
+    for (size_t t = 0, n = 0; t < types.size(); ++t) {
+        typeTable.push_back(tablesEnd);
+        size_t namesOfType = 0;
+        for (; n < names.size() && names[n].first < types[t].first + types[t].count; ++n)
+            ++namesOfType;
+        tablesEnd += tableSize(namesOfType);
+    }
+    for (const Group& n : names) {
+        nameTable.push_back(tablesEnd);
+        tablesEnd += tableSize(n.count);
+    }
+    // Name strings after the tables, then the data entries, then the data.
+    std::vector<uint64_t> typeString(types.size()), nameString(names.size());
+    uint64_t offset = tablesEnd;
+    for (size_t t = 0; t < types.size(); ++t)
+        if (sorted[types[t].first].type.isName()) {
+            typeString[t] = offset;
+            offset += 2 + 2 * uint64_t(sorted[types[t].first].type.name.size());
+        }
+    for (size_t n = 0; n < names.size(); ++n)
+        if (sorted[names[n].first].name.isName()) {
+            nameString[n] = offset;
+            offset += 2 + 2 * uint64_t(sorted[names[n].first].name.name.size());
+        }
+    uint64_t dataEntries = alignUp(offset, dataAlignment);
+    uint64_t dataStart = alignUp(dataEntries + 16 * uint64_t(sorted.size()), dataAlignment);
+    std::vector<uint64_t> dataAt;
+    uint64_t contentEnd = dataStart;
+    for (const Resource& r : sorted) {
+        contentEnd = alignUp(contentEnd, dataAlignment);
+        dataAt.push_back(contentEnd);
+        contentEnd += r.data.size;
+    }
+
+    // The new layout of the sections.
+    const uint8_t* d = stub_.file_.data;
+    const size_t optional = stub_.optionalHeader_;
+    const size_t index = static_cast<size_t>(stub_.resourceSection_);
+    const Image::Section& rsrc = stub_.sections_[index];
+    uint32_t sectionAlignment = readLe32(d + optional + 32);
+    uint32_t fileAlignment = readLe32(d + optional + 36);
+    uint64_t rawSize = alignUp(contentEnd, fileAlignment);
+    uint64_t virtualEnd = alignUp(rsrc.virtualAddress + contentEnd, sectionAlignment);
+    int64_t fileDelta = int64_t(rawSize) - int64_t(rsrc.rawSize);
+    int64_t virtualDelta = index + 1 < stub_.sections_.size()
+                               ? int64_t(virtualEnd) - stub_.sections_[index + 1].virtualAddress
+                               : 0;
+    uint64_t oldRawEnd = uint64_t(rsrc.rawOffset) + rsrc.rawSize;
+    int64_t fileEnd = int64_t(stub_.file_.size) + fileDelta;
+    if (virtualEnd > 0xFFFFFFFFu || fileEnd > 0xFFFFFFFF)
+        refuse("the resources make the program larger than 4 GiB");
+
+    // Headers.
+    Piece headers;
+    headers.owned.assign(d, d + stub_.sectionTableEnd_);
+    uint8_t* h = headers.owned.data();
+    uint64_t imageSize = 0;
+    for (size_t i = 0; i < stub_.sections_.size(); ++i) {
+        Image::Section s = stub_.sections_[i];
+        if (i == index) {
+            s.virtualSize = static_cast<uint32_t>(contentEnd);
+            s.rawSize = static_cast<uint32_t>(rawSize);
+        } else if (i > index) {
+            s.virtualAddress = static_cast<uint32_t>(s.virtualAddress + virtualDelta);
+            if (s.rawSize != 0)
+                s.rawOffset = static_cast<uint32_t>(s.rawOffset + fileDelta);
+        }
+        putLe32(h + s.headerOffset + 8, s.virtualSize);
+        putLe32(h + s.headerOffset + 12, s.virtualAddress);
+        putLe32(h + s.headerOffset + 16, s.rawSize);
+        putLe32(h + s.headerOffset + 20, s.rawOffset);
+        uint64_t extent = s.virtualSize != 0 ? s.virtualSize : s.rawSize;
+        imageSize = std::max(imageSize, alignUp(s.virtualAddress + extent, sectionAlignment));
+    }
+    if (imageSize > 0xFFFFFFFFu)
+        refuse("the resources make the program larger than 4 GiB");
+    putLe32(h + optional + 56, static_cast<uint32_t>(imageSize));
+    if (rsrc.characteristics & initializedData) {
+        int64_t initialized = int64_t(readLe32(h + optional + 8)) + fileDelta;
+        putLe32(h + optional + 8, static_cast<uint32_t>(std::min<int64_t>(
+                                      std::max<int64_t>(initialized, 0), 0xFFFFFFFF)));
+    }
+    putLe32(h + stub_.directories_ + 8 * resourceDirectory + 4, static_cast<uint32_t>(contentEnd));
+    if (stub_.directoryCount_ > relocationDirectory) {
+        uint8_t* relocations = h + stub_.directories_ + 8 * relocationDirectory;
+        uint32_t rva = readLe32(relocations);
+        if (rva >= rsrc.virtualAddress && rva != 0)
+            putLe32(relocations, static_cast<uint32_t>(rva + virtualDelta));
+    }
+    // A COFF symbol table after the resources moves with the file.
+    size_t fileHeader = optional - 20;
+    uint32_t symbols = readLe32(h + fileHeader + 8);
+    if (symbols != 0 && symbols >= oldRawEnd)
+        putLe32(h + fileHeader + 8, static_cast<uint32_t>(symbols + fileDelta));
+    size_t checksumField = optional + 64;
+    putLe32(h + checksumField, 0);
+
+    // The tree.
+    Piece tree;
+    common::Bytes& out = tree.owned;
+    uint32_t base = rsrc.virtualAddress;
+    // A table's header with its counts left for setCounts.
+    auto table = [&]() {
+        out.resize(out.size() + 12, 0); // characteristics, time stamp, version: none
+        out.resize(out.size() + 4, 0);
+        return out.size() - 4;
+    };
+    auto setCounts = [&](size_t at, uint16_t namedCount, uint16_t idCount) {
+        out[at] = static_cast<uint8_t>(namedCount);
+        out[at + 1] = static_cast<uint8_t>(namedCount >> 8);
+        out[at + 2] = static_cast<uint8_t>(idCount);
+        out[at + 3] = static_cast<uint8_t>(idCount >> 8);
+    };
+    auto entry = [&](const ResourceName& name, uint64_t stringAt, uint32_t target) {
+        appendLe32(out, name.isName() ? static_cast<uint32_t>(stringAt) | highBit : name.id);
+        appendLe32(out, target);
+    };
+    if (tablesEnd >= highBit || offset >= highBit)
+        refuse("the resource tree is too large");
+    if (types.size() > 0xFFFF)
+        refuse("too many resource types");
+    {
+        size_t counts = table();
+        uint16_t named = 0;
+        for (size_t t = 0; t < types.size(); ++t) {
+            named += sorted[types[t].first].type.isName();
+            entry(sorted[types[t].first].type, typeString[t],
+                  static_cast<uint32_t>(typeTable[t]) | highBit);
+        }
+        setCounts(counts, named, static_cast<uint16_t>(types.size() - named));
+    }
+    for (size_t t = 0, n = 0; t < types.size(); ++t) {
+        size_t counts = table();
+        uint16_t named = 0, total = 0;
+        for (; n < names.size() && names[n].first < types[t].first + types[t].count; ++n) {
+            named += sorted[names[n].first].name.isName();
+            ++total;
+            entry(sorted[names[n].first].name, nameString[n],
+                  static_cast<uint32_t>(nameTable[n]) | highBit);
+        }
+        setCounts(counts, named, static_cast<uint16_t>(total - named));
+    }
+    for (const Group& n : names) {
+        if (n.count > 0xFFFF)
+            refuse("too many languages of one resource");
+        size_t counts = table();
+        for (size_t i = n.first; i < n.first + n.count; ++i)
+            entry(resourceId(sorted[i].language), 0, static_cast<uint32_t>(dataEntries + 16 * i));
+        setCounts(counts, 0, static_cast<uint16_t>(n.count));
+    }
+    if (out.size() != tablesEnd)
+        refuse("internal: the resource tables came out of their layout");
+    auto string = [&](const std::u16string& text) {
+        appendLe16(out, static_cast<uint16_t>(text.size()));
+        for (char16_t unit : text)
+            appendLe16(out, unit);
+    };
+    for (const Group& t : types)
+        if (sorted[t.first].type.isName())
+            string(sorted[t.first].type.name);
+    for (const Group& n : names)
+        if (sorted[n.first].name.isName())
+            string(sorted[n.first].name.name);
+    out.resize(static_cast<size_t>(dataEntries), 0);
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        appendLe32(out, static_cast<uint32_t>(base + dataAt[i]));
+        appendLe32(out, static_cast<uint32_t>(sorted[i].data.size));
+        appendLe32(out, sorted[i].codePage);
+        appendLe32(out, 0);
+    }
+    out.resize(static_cast<size_t>(dataStart), 0);
+
+    std::vector<Piece> pieces;
+    pieces.push_back(std::move(headers));
+    auto view = [&](ByteView bytes) {
+        if (bytes.size == 0)
+            return;
+        Piece piece;
+        piece.view = bytes;
+        piece.isView = true;
+        pieces.push_back(piece);
+    };
+    auto zeros = [&](uint64_t count) {
+        if (count == 0)
+            return;
+        if (!pieces.empty() && !pieces.back().isView) {
+            pieces.back().owned.resize(pieces.back().owned.size() + count, 0);
+            return;
+        }
+        Piece piece;
+        piece.owned.assign(static_cast<size_t>(count), 0);
+        pieces.push_back(std::move(piece));
+    };
+    view(stub_.file_.slice(stub_.sectionTableEnd_, rsrc.rawOffset - stub_.sectionTableEnd_));
+    pieces.push_back(std::move(tree));
+    uint64_t written = dataStart;
+    for (size_t i = 0; i < sorted.size(); ++i) {
+        zeros(dataAt[i] - written);
+        view(sorted[i].data);
+        written = dataAt[i] + sorted[i].data.size;
+    }
+    zeros(rawSize - written);
+    // The sections after the resources and anything after the last one.
+    view(stub_.file_.slice(static_cast<size_t>(oldRawEnd),
+                           static_cast<size_t>(stub_.file_.size - oldRawEnd)));
+
+    std::vector<ByteView> parts;
+    for (const Piece& piece : pieces)
+        parts.emplace_back(piece.data(), piece.size());
+    putLe32(pieces.front().owned.data() + checksumField,
+            peChecksum(parts.data(), parts.size(), checksumField));
+    return pieces;
+}
+
+} // namespace pe
