@@ -6,40 +6,15 @@
 
 #include <stdexcept>
 
+#include "common/win32_text.h"
+
 namespace common {
 
 namespace {
 
-std::wstring wide(const std::string& utf8) {
-    if (utf8.empty())
-        return std::wstring();
-    int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0], length);
-    return text;
-}
-
-std::string narrow(const wchar_t* text, int length) {
-    if (length == 0)
-        return std::string();
-    int size = WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, length, &result[0], size, nullptr, nullptr);
-    return result;
-}
-
-std::string message(DWORD error) {
-    wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string result = narrow(text, static_cast<int>(length));
-    LocalFree(text);
-    while (!result.empty() && (result.back() == '\n' || result.back() == '\r'))
-        result.pop_back();
-    return result.empty() ? "error " + std::to_string(error) : result;
-}
+using win32::narrow;
+using win32::systemMessage;
+using win32::wide;
 
 class Handle {
   public:
@@ -65,7 +40,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
     Handle readEnd, writeEnd;
     if (!CreatePipe(readEnd.out(), writeEnd.out(), &inherited, 0))
-        throw std::runtime_error("CreatePipe: " + message(GetLastError()));
+        throw std::runtime_error("CreatePipe: " + systemMessage(GetLastError()));
     SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
     Handle input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
                              OPEN_EXISTING, 0, nullptr));
@@ -81,7 +56,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     ProcessResult result;
     if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                         &process)) {
-        result.output = message(GetLastError());
+        result.output = systemMessage(GetLastError());
         return result;
     }
     result.started = true;
@@ -95,7 +70,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
     DWORD exitCode = 0;
     if (WaitForSingleObject(processHandle.get(), INFINITE) != WAIT_OBJECT_0 ||
         !GetExitCodeProcess(processHandle.get(), &exitCode))
-        throw std::runtime_error("waiting for " + program + ": " + message(GetLastError()));
+        throw std::runtime_error("waiting for " + program + ": " + systemMessage(GetLastError()));
     result.exitCode = static_cast<int>(exitCode);
     return result;
 }
@@ -108,7 +83,7 @@ std::optional<std::string> environmentVariable(const std::string& name) {
                                                         : std::optional<std::string>("");
     std::wstring value(size, L'\0');
     DWORD length = GetEnvironmentVariableW(wideName.c_str(), &value[0], size);
-    return narrow(value.data(), static_cast<int>(length));
+    return narrow(value.data(), length);
 }
 
 } // namespace common

@@ -4,23 +4,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <stdexcept>
 #include <vector>
 
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/file_io.h"
+
 namespace common {
 
 namespace {
 
-std::runtime_error failure(const std::string& path, const char* what) {
-    return std::runtime_error(path + ": " + what + ": " + std::strerror(errno));
+SystemError failure(const char* what) {
+    return SystemError(std::string(what) + ": " + std::strerror(errno));
 }
 
-// Our own folder: its entries are files and folders we made, no links to
-// follow, so a plain walk removes it.
+// Our own folder: its entries are files and folders we made, so a plain
+// walk that follows no link removes it.
 void removeTree(const std::string& path) {
     if (DIR* folder = opendir(path.c_str())) {
         std::vector<std::string> names;
@@ -32,8 +33,8 @@ void removeTree(const std::string& path) {
         closedir(folder);
         for (const std::string& name : names) {
             std::string child = path + "/" + name;
-            struct stat info;
-            if (lstat(child.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+            struct stat status;
+            if (lstat(child.c_str(), &status) == 0 && S_ISDIR(status.st_mode))
                 removeTree(child);
             else
                 unlink(child.c_str());
@@ -51,14 +52,13 @@ std::string baseName(const std::string& path) {
 
 WorkFolder::WorkFolder(const std::string& besidePath) {
     size_t slash = besidePath.find_last_of('/');
-    std::string parent = slash == std::string::npos ? "." : besidePath.substr(0, slash + 1);
-    if (parent.empty())
-        parent = "/";
-    std::string pattern = parent + (parent.back() == '/' ? "" : "/") + ".setup-pack-XXXXXX";
+    std::string pattern =
+        (slash == std::string::npos ? std::string() : besidePath.substr(0, slash + 1)) +
+        ".setup-pack-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (!mkdtemp(name.data())) // mode 0700
-        throw failure(pattern, "cannot create the work folder");
+        throw failure("cannot create a work folder beside it");
     path_ = name.data();
 }
 
@@ -70,16 +70,14 @@ std::string WorkFolder::file(const std::string& name) const {
     return path_ + "/" + name;
 }
 
-std::string WorkFolder::subfolder(const std::string& name) const {
-    std::string folder = file(name);
-    if (mkdir(folder.c_str(), 0700) != 0)
-        throw failure(folder, "cannot create the folder");
-    return folder;
+void WorkFolder::makeFolder(const std::string& name) const {
+    if (mkdir(file(name).c_str(), 0700) != 0)
+        throw failure("cannot create a folder in the work folder");
 }
 
 void replaceFile(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0)
-        throw failure(to, "cannot write it");
+        throw failure("cannot replace it");
 }
 
 } // namespace common

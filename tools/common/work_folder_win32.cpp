@@ -2,26 +2,17 @@
 
 #include <windows.h>
 
-#include <stdexcept>
-#include <vector>
+#include "common/file_io.h"
+#include "common/win32_text.h"
 
 namespace common {
 
 namespace {
 
-std::wstring wide(const std::string& utf8) {
-    if (utf8.empty())
-        return std::wstring();
-    int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0], length);
-    return text;
-}
+using win32::wide;
 
-std::runtime_error failure(const std::string& path, const char* what) {
-    return std::runtime_error(path + ": " + what + " (error " + std::to_string(GetLastError()) +
-                              ")");
+SystemError failure(const char* what) {
+    return SystemError(std::string(what) + ": " + win32::systemMessage(GetLastError()));
 }
 
 void removeTree(const std::wstring& path) {
@@ -54,11 +45,10 @@ std::string baseName(const std::string& path) {
 
 WorkFolder::WorkFolder(const std::string& besidePath) {
     size_t slash = besidePath.find_last_of("\\/:");
-    std::string parent = slash == std::string::npos ? "." : besidePath.substr(0, slash + 1);
-    if (parent.back() != '\\' && parent.back() != '/' && parent.back() != ':')
-        parent += '\\';
-    // The name need not be secret, only new: CreateDirectory fails on an
-    // existing one, and the folder inherits the access of its parent.
+    std::string parent =
+        slash == std::string::npos ? std::string() : besidePath.substr(0, slash + 1);
+    // The name need not be secret, only new: CreateDirectoryW fails on an
+    // existing one.
     static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     unsigned long long seed =
         (static_cast<unsigned long long>(GetCurrentProcessId()) << 32) ^ GetTickCount64();
@@ -72,9 +62,9 @@ WorkFolder::WorkFolder(const std::string& besidePath) {
             return;
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS)
-            throw failure(name, "cannot create the work folder");
+            break;
     }
-    throw failure(parent, "cannot create a work folder in it");
+    throw failure("cannot create a work folder beside it");
 }
 
 WorkFolder::~WorkFolder() {
@@ -89,17 +79,15 @@ std::string WorkFolder::file(const std::string& name) const {
     return path;
 }
 
-std::string WorkFolder::subfolder(const std::string& name) const {
-    std::string folder = file(name);
-    if (!CreateDirectoryW(wide(folder).c_str(), nullptr))
-        throw failure(folder, "cannot create the folder");
-    return folder;
+void WorkFolder::makeFolder(const std::string& name) const {
+    if (!CreateDirectoryW(wide(file(name)).c_str(), nullptr))
+        throw failure("cannot create a folder in the work folder");
 }
 
 void replaceFile(const std::string& from, const std::string& to) {
     if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        throw failure(to, "cannot write it");
+        throw failure("cannot replace it");
 }
 
 } // namespace common

@@ -1,8 +1,10 @@
 #include "setup_pack/signing.h"
 
+#include <memory>
 #include <optional>
 #include <vector>
 
+#include "common/file_io.h"
 #include "common/process.h"
 #include "common/work_folder.h"
 #include "setup_pack/options.h"
@@ -75,7 +77,9 @@ class Signer {
                                 passwordVariable + ")");
     }
 
-    void sign(const std::string& description, const std::string& in, const std::string& out) {
+    // `shownAs` names the file in a message: the input, not its copy.
+    void sign(const std::string& description, const std::string& in, const std::string& out,
+              const std::string& shownAs) {
         std::vector<std::string> arguments = {"sign"};
         if (!options_.pkcs12Path.empty()) {
             std::optional<std::string> password = common::environmentVariable(passwordVariable);
@@ -90,7 +94,7 @@ class Signer {
         arguments.insert(arguments.end(), {"-n", description, "-in", in, "-out", out});
         common::ProcessResult result = run("osslsigncode", arguments);
         if (result.exitCode != 0)
-            throw PackError(packWriteFailed, in,
+            throw PackError(packWriteFailed, shownAs,
                             "signing failed" +
                                 (options_.timestampUrl.empty()
                                      ? std::string()
@@ -116,19 +120,28 @@ class Signer {
 
 void packSigned(const SigningOptions& options, const std::string& description,
                 const std::string& msiPath, const std::string& outPath, const PackStep& pack) {
-    common::WorkFolder work(outPath);
-    Signer signer(options, work);
+    std::unique_ptr<common::WorkFolder> work;
+    try {
+        work.reset(new common::WorkFolder(outPath));
+        work->makeFolder("package");
+    } catch (const common::SystemError& error) {
+        throw PackError(packWriteFailed, outPath, error.what());
+    }
+    Signer signer(options, *work);
     // The setup writes the package out under its own file name: the signed
     // copy keeps it.
-    work.subfolder("package");
-    std::string signedMsi = work.file("package/" + common::baseName(msiPath));
-    signer.sign(description, msiPath, signedMsi);
+    std::string signedMsi = work->file("package/" + common::baseName(msiPath));
+    signer.sign(description, msiPath, signedMsi, msiPath);
     signer.verify(signedMsi, msiPath + " (signed)");
 
-    std::string packed = work.file(common::baseName(outPath));
+    std::string packed = work->file(common::baseName(outPath));
     pack(signedMsi, packed);
     std::string signedSetup = packed + ".signed";
-    signer.sign(description, packed, signedSetup);
+    signer.sign(description, packed, signedSetup, outPath);
     signer.verify(signedSetup, outPath);
-    common::replaceFile(signedSetup, outPath);
+    try {
+        common::replaceFile(signedSetup, outPath);
+    } catch (const common::SystemError& error) {
+        throw PackError(packWriteFailed, outPath, error.what());
+    }
 }
