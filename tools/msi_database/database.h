@@ -73,6 +73,10 @@ Database readDatabase(const compound_file::Reader& file);
 // few tables of a package of any size quickly.
 Database readTables(const compound_file::Reader& file, const std::vector<std::u16string>& names);
 
+// The name of a binary cell's stream, unpacked: `Table.Key1.Key2...`, the
+// key columns' values as text (integers in decimal).
+std::u16string binaryStreamName(const Table& table, const std::vector<Cell>& row);
+
 // The value of a row of the `Property` table; empty when none.
 std::u16string property(const Database& database, const std::u16string& name);
 

@@ -115,14 +115,6 @@ void addBinaryStreamChecks(const Table& table, const std::vector<Cell>& row) {
 
 } // namespace
 
-std::u16string binaryStreamName(const Table& table, const std::vector<Cell>& row) {
-    std::u16string name = table.name;
-    for (size_t i = 0; i < table.columns.size(); ++i)
-        if (table.columns[i].type & typeKey)
-            name += u"." + cellText(row[i]);
-    return name;
-}
-
 std::vector<TableChange> diffDatabases(const Database& base, const Database& localized) {
     static const char16_t* const sameProperties[] = {u"ProductCode", u"UpgradeCode",
                                                      u"ProductVersion"};

@@ -67,8 +67,8 @@ std::vector<Stream> transformStreams(const std::vector<TableChange>& changes, ui
 // The key columns' values of a row as one text: equal for rows of one key.
 std::u16string rowKey(const Table& table, const std::vector<Cell>& row);
 
-// The name of a binary cell's stream, unpacked: `Table.Key1.Key2...`.
-std::u16string binaryStreamName(const Table& table, const std::vector<Cell>& row);
+// The name of a binary cell's stream (msi_database's).
+using msi_database::binaryStreamName;
 
 // UTF-8 for messages.
 std::string toUtf8(const std::u16string& text);

@@ -4,20 +4,6 @@ namespace msi_transform {
 
 namespace {
 
-int alphabetValue(char16_t c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'Z')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'z')
-        return c - u'a' + 36;
-    if (c == u'.')
-        return 62;
-    if (c == u'_')
-        return 63;
-    return -1;
-}
-
 void put16(Bytes& out, uint32_t value) {
     out.push_back(static_cast<uint8_t>(value));
     out.push_back(static_cast<uint8_t>(value >> 8));
@@ -29,27 +15,6 @@ void put32(Bytes& out, uint32_t value) {
 }
 
 } // namespace
-
-bool packStreamName(const std::u16string& name, bool table, std::u16string& packed) {
-    packed.clear();
-    if (table)
-        packed += char16_t(0x4840);
-    for (size_t i = 0; i < name.size(); ++i) {
-        int first = alphabetValue(name[i]);
-        if (first < 0) {
-            packed += name[i];
-            continue;
-        }
-        int second = i + 1 < name.size() ? alphabetValue(name[i + 1]) : -1;
-        if (second < 0) {
-            packed += char16_t(0x4800 + first);
-        } else {
-            packed += char16_t(0x3800 + first + 64 * second);
-            ++i;
-        }
-    }
-    return packed.size() <= maxStreamNameUnits;
-}
 
 bool isMultiByteCodePage(uint32_t codePage) {
     switch (codePage) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "msi_database/column_types.h"
+#include "msi_database/stream_name.h"
 #include "msi_database/summary.h"
 
 namespace msi_transform {
@@ -26,11 +27,9 @@ using msi_database::typeNullable;
 using msi_database::typeString;
 using msi_database::typeValid;
 
-// The packed name of a stream: pairs of characters of the 64-letter
-// alphabet share one UTF-16 unit; `table` adds the U+4840 prefix of table
-// and pool streams. Returns false when the packed name exceeds 31 units.
-bool packStreamName(const std::u16string& name, bool table, std::u16string& packed);
-constexpr size_t maxStreamNameUnits = 31;
+// Packed stream names (msi_database's).
+using msi_database::maxStreamNameUnits;
+using msi_database::packStreamName;
 
 // True for the code pages whose characters take more than one byte, where a
 // string with a byte >= 0x80 is flagged in its pool entry.

@@ -1,0 +1,65 @@
+#include "msi_database/stream_name.h"
+
+namespace msi_database {
+
+namespace {
+
+const char16_t alphabet[] = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
+
+int alphabetValue(char16_t c) {
+    if (c >= u'0' && c <= u'9')
+        return c - u'0';
+    if (c >= u'A' && c <= u'Z')
+        return c - u'A' + 10;
+    if (c >= u'a' && c <= u'z')
+        return c - u'a' + 36;
+    if (c == u'.')
+        return 62;
+    if (c == u'_')
+        return 63;
+    return -1;
+}
+
+} // namespace
+
+bool packStreamName(const std::u16string& name, bool table, std::u16string& packed) {
+    packed.clear();
+    if (table)
+        packed += tableStreamPrefix;
+    for (size_t i = 0; i < name.size(); ++i) {
+        int first = alphabetValue(name[i]);
+        if (first < 0) {
+            packed += name[i];
+            continue;
+        }
+        int second = i + 1 < name.size() ? alphabetValue(name[i + 1]) : -1;
+        if (second < 0) {
+            packed += char16_t(0x4800 + first);
+        } else {
+            packed += char16_t(0x3800 + first + 64 * second);
+            ++i;
+        }
+    }
+    return packed.size() <= maxStreamNameUnits;
+}
+
+std::u16string unpackStreamName(const std::u16string& packed, bool* table) {
+    std::u16string name;
+    size_t start = !packed.empty() && packed[0] == tableStreamPrefix ? 1 : 0;
+    if (table)
+        *table = start == 1;
+    for (size_t i = start; i < packed.size(); ++i) {
+        char16_t unit = packed[i];
+        if (unit >= 0x3800 && unit < 0x4800) {
+            name += alphabet[(unit - 0x3800) & 63];
+            name += alphabet[(unit - 0x3800) >> 6];
+        } else if (unit >= 0x4800 && unit < 0x4840) {
+            name += alphabet[unit - 0x4800];
+        } else {
+            name += unit;
+        }
+    }
+    return name;
+}
+
+} // namespace msi_database
