@@ -48,6 +48,9 @@ install(FILES ${SETUP_PACK_STUB} DESTINATION ${CMAKE_INSTALL_DATADIR}/setup-pack
 install(FILES ${SETUP_PACK_DOCS}/setup-pack.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${SETUP_PACK_DOCS}/changelog.Debian.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/setup-pack)
+# For the Debian package; scripts/package leaves it out of the tarball.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME setup-pack)
 
 set(CPACK_PACKAGE_NAME setup-pack)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
