@@ -8,7 +8,8 @@
 #
 # Set by the build (tests/e2e/CMakeLists.txt): E2E_BIN (setups and driver),
 # E2E_PACKAGES (the built .msi files), E2E_SOURCES (tests/packages),
-# E2E_WORK (scratch folder), E2E_PRODUCT_CODE, E2E_FAILING_PRODUCT_CODE.
+# E2E_WORK (scratch folder), E2E_PRODUCT_CODE, E2E_FAILING_PRODUCT_CODE,
+# E2E_PACK (the native setup-pack) and E2E_STUB (the empty setup.exe).
 # `scenario.sh screenshot` saves a picture of the French dialog as
 # E2E_SCREENSHOT (see screenshot.sh).
 set -euo pipefail
@@ -88,15 +89,16 @@ window "Setup Test Product"
 EOF
 }
 
-# The three-language setup, packed by setup-pack in the scenario's prefix:
-# the English package with the French and German ones as --language, so
-# the tool makes both transforms. Its path is `languages_setup`.
+# The three-language setup, packed by the native setup-pack into the
+# scenario's prefix: the English package with the French and German ones as
+# --language, so the tool makes both transforms. Its path is
+# `languages_setup`.
 pack_languages() {
   languages_setup='C:\languages-setup.exe'
-  in_prefix "$E2E_PACK" --msi "$(win "$E2E_PACKAGES/languages-1033.msi")" \
-    --language "1036=$(win "$E2E_PACKAGES/languages-1036.msi")" \
-    --language "1031=$(win "$E2E_PACKAGES/languages-1031.msi")" \
-    --log-path 'C:\setup-test.log' --stub "$(win "$E2E_STUB")" --out "$languages_setup" >/dev/null
+  "$E2E_PACK" --msi "$E2E_PACKAGES/languages-1033.msi" \
+    --language "1036=$E2E_PACKAGES/languages-1036.msi" \
+    --language "1031=$E2E_PACKAGES/languages-1031.msi" \
+    --log-path 'C:\setup-test.log' --stub "$E2E_STUB" --out "$prefix/drive_c/languages-setup.exe" >/dev/null
 }
 
 # A silent run of the three-language setup with SWITCHES and what it

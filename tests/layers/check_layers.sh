@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# check_layers.sh SRC_DIR
+# check_layers.sh SRC_DIR [TOOLS_DIR]
 # The setup's modules stand on floors; an include may reach its own floor or
 # one below it, never one above. Every module under SRC_DIR must have a floor.
 set -euo pipefail
 src=$1
+tools=${2:-}
 
 # module (folder/name, without extension) -> floor
 floor_of() {
@@ -43,6 +44,51 @@ while IFS= read -r file; do
     fi
   done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
 done < <(find "$src" -name '*.cpp' -o -name '*.h' | sort)
+# setup-pack's libraries under TOOLS_DIR stand on floors of their own, one
+# folder each, below the command line: common < compound_file, pe <
+# msi_database < msi_transform < setup_pack. Of the setup's sources they
+# may include base/ (the types and the agreement both sides share); only
+# the command line, on top, reaches further.
+tool_floor_of() {
+  case $1 in
+    common) echo 0 ;;                  # bytes, UTF-8, errors, the file layer
+    compound_file | pe) echo 1 ;;      # the container formats
+    msi_database) echo 2 ;;            # installer databases
+    msi_transform) echo 3 ;;           # language transforms
+    setup_pack | setup_probe) echo 4 ;; # the programs
+    *) echo "" ;;
+  esac
+}
+if [ -n "$tools" ]; then
+  while IFS= read -r file; do
+    module=${file#"$tools"/}
+    folder=${module%%/*}
+    own=$(tool_floor_of "$folder")
+    if [ -z "$own" ] || [ "$module" = "$folder" ]; then
+      echo "FAILED: tools/$module lies in no folder that has a floor"
+      failed=1
+      continue
+    fi
+    while IFS= read -r included; do
+      target=${included%%/*}
+      checked=$((checked + 1))
+      floor=""
+      [ "$included" != "$target" ] && floor=$(tool_floor_of "$target")
+      if [ -n "$floor" ]; then
+        if [ "$floor" -gt "$own" ]; then
+          echo "FAILED: tools/$module (floor $own) includes $included (floor $floor)"
+          failed=1
+        fi
+      elif [ -f "$src/$included" ] && { [ "$target" = base ] || [ "$own" -eq 4 ]; }; then
+        : # the setup's own code, as far as this floor may reach
+      else
+        echo "FAILED: tools/$module includes $included, which it may not reach"
+        failed=1
+      fi
+    done < <(sed -n 's/^#include "\([^"]*\)".*/\1/p' "$file")
+  done < <(find "$tools" -name '*.cpp' -o -name '*.h' | sort)
+fi
+
 echo "$checked includes checked"
 [ "$checked" -gt 0 ] || failed=1
 exit $failed
