@@ -117,11 +117,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         else
             stream.bytes[at % stream.bytes.size()] ^= in.next() | 1;
     }
-    std::vector<compound_file::StreamData> data;
+    std::vector<compound_file::StreamData> damagedStreams;
     for (const Stream& stream : streams)
-        data.push_back({stream.name, stream.bytes});
+        damagedStreams.push_back({stream.name, stream.bytes});
     Bytes file = compound_file::write(
-        compound_file::Guid::parse("{000C1082-0000-0000-C000-000000000046}"), data);
+        compound_file::Guid::parse("{000C1082-0000-0000-C000-000000000046}"), damagedStreams);
     Database damaged = base;
     try {
         applyTransform(rootStreams(compound_file::Reader(file)), damaged);

@@ -119,8 +119,8 @@ TEST_P(TransformRoundTrip, BasePlusTransformExportsAsTheLocalizedPackage) {
     std::string applied = work + "applied_" + lang + ".msi";
     CreateDirectoryA(work.c_str(), nullptr);
     DeleteFileA(transform.c_str());
-    common::Bytes base = fileBytes(inputs + "base.msi");
-    common::Bytes made = msi_transform::makeTransform(base, fileBytes(localized));
+    common::Bytes baseBytes = fileBytes(inputs + "base.msi");
+    common::Bytes made = msi_transform::makeTransform(baseBytes, fileBytes(localized));
     writeFile(transform, made);
 
     // The system takes it for a transform.
@@ -133,7 +133,7 @@ TEST_P(TransformRoundTrip, BasePlusTransformExportsAsTheLocalizedPackage) {
     storage->Stat(&stat, STATFLAG_NONAME);
     storage->Release();
     EXPECT_EQ(stat.clsid.Data1, 0x000C1082u);
-    msi_transform::checkTransform(made, base);
+    msi_transform::checkTransform(made, baseBytes);
 
     // Its summary: both products, the templates, no validation and no
     // suppressed errors.

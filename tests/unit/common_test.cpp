@@ -92,6 +92,7 @@ class FileLayer : public ::testing::Test {
     void SetUp() override {
         folder = common::joinPath(WORK_DIR,
                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(folder); // an earlier run's files
         common::createFolder(WORK_DIR);
         common::createFolder(folder);
         common::createFolder(folder); // an existing folder is fine
@@ -112,8 +113,6 @@ class FileLayer : public ::testing::Test {
 
 TEST_F(FileLayer, OutputAppearsWholeOrNotAtAll) {
     const std::string target = path("out.bin");
-    std::filesystem::remove_all(folder);
-    common::createFolder(folder);
     std::ofstream(target, std::ios::binary) << "earlier";
     std::string big(common::OutputFile::writePiece * 2 + 12345, '\0');
     for (size_t i = 0; i < big.size(); ++i)

@@ -118,10 +118,11 @@ TEST(TransformFiles, SummaryTextOutsideItsCodePageBecomesQuestionMarks) {
     compound_file::Reader package(localized);
     const std::u16string summaryName = u"\x0005SummaryInformation";
     std::vector<compound_file::StreamData> streams;
+    std::map<uint32_t, msi_database::SummaryProperty> summary;
     for (const Stream& stream : rootStreams(package)) {
         Bytes bytes = stream.bytes;
         if (stream.name == summaryName) {
-            auto summary = msi_database::readSummary(bytes);
+            summary = msi_database::readSummary(bytes);
             summary[1] = {msi_database::SummaryProperty::I2, 936, "", 0};
             summary[18] = {msi_database::SummaryProperty::String, 0, "Packager\xAE 3", 0};
             bytes = msi_database::summaryStream(summary);
@@ -130,11 +131,13 @@ TEST(TransformFiles, SummaryTextOutsideItsCodePageBecomesQuestionMarks) {
     }
     Bytes chinese = compound_file::write(package.rootClass(), streams);
 
-    compound_file::Reader transform(makeTransform(base, chinese));
-    auto summary = msi_database::readSummary(transform.read(*transform.find(summaryName)));
-    EXPECT_EQ(summary[1].number & 0xFFFF, 936);
-    EXPECT_EQ(summary[18].text, "Packager? 3");
-    EXPECT_EQ(summary[8].text, "Intel;1036"); // the localized package's template
+    Bytes transformBytes = makeTransform(base, chinese);
+    compound_file::Reader transform(transformBytes);
+    auto made = msi_database::readSummary(transform.read(*transform.find(summaryName)));
+    EXPECT_EQ(made[1].number & 0xFFFF, 936);
+    EXPECT_EQ(made[18].text, "Packager? 3");
+    EXPECT_EQ(made[3].text, summary[3].text); // the localized package's subject
+    EXPECT_EQ(made[8].text, summary[7].text); // and its template
 }
 
 } // namespace

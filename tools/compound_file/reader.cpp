@@ -20,34 +20,37 @@ namespace {
     throw FormatError("compound file: " + why);
 }
 
+bool repeats(std::vector<uint32_t> sectors) {
+    std::sort(sectors.begin(), sectors.end());
+    return std::adjacent_find(sectors.begin(), sectors.end()) != sectors.end();
+}
+
 // The sectors of the chain from `start` in `table`, where numbers below
 // `valid` are sectors. `exact`: the chain holds at least `limit` sectors and
-// only those are taken; otherwise it ends within `limit` sectors.
+// only those are taken; otherwise it ends within `limit` sectors. The walk
+// stops after `limit` steps, so the loop check costs memory in proportion to
+// the chain, not to the file.
 std::vector<uint32_t> follow(const std::vector<uint32_t>& table, uint64_t valid, uint32_t start,
-                             uint64_t limit, bool exact, const char* what) {
-    std::vector<uint32_t> sectors;
+                             uint64_t limit, bool exact, const std::string& what) {
     valid = std::min<uint64_t>(valid, table.size());
     if (exact && limit > valid)
-        fail(std::string("the ") + what + " needs more sectors than the file has");
-    std::vector<bool> seen(static_cast<size_t>(valid));
-    uint32_t current = start;
-    while (!(exact && sectors.size() == limit)) {
+        fail("the " + what + " needs more sectors than the file has");
+    std::vector<uint32_t> sectors;
+    for (uint32_t current = start; !(exact && sectors.size() == limit); current = table[current]) {
         if (current == kEndOfChain) {
             if (exact)
-                fail(std::string("the chain of the ") + what + " is shorter than its size");
+                fail("the chain of the " + what + " is shorter than its size");
             break;
         }
         if (current >= valid)
-            fail(std::string("the chain of the ") + what + " leaves the file or reaches a " +
-                 "sector number out of range");
-        if (seen[current])
-            fail(std::string("the chain of the ") + what + " loops");
+            fail("the chain of the " + what +
+                 " leaves the file or reaches a sector number out of range");
         if (sectors.size() == limit)
-            fail(std::string("the chain of the ") + what + " is longer than its size");
-        seen[current] = true;
+            fail("the chain of the " + what + (repeats(sectors) ? " loops" : " is too long"));
         sectors.push_back(current);
-        current = table[current];
     }
+    if (repeats(sectors))
+        fail("the chain of the " + what + " loops");
     return sectors;
 }
 
@@ -271,7 +274,7 @@ common::Bytes Reader::read(const Entry& stream) const {
         uint64_t miniSectors = sectorsFor(miniStreamSize_, kMiniSectorSize);
         std::vector<uint32_t> chain =
             follow(miniFat_, miniSectors, node.start, sectorsFor(size, kMiniSectorSize), true,
-                   ("stream " + name).c_str());
+                   "stream " + name);
         bytes.resize(static_cast<size_t>(size));
         size_t done = 0;
         for (uint32_t mini : chain) {
@@ -288,9 +291,8 @@ common::Bytes Reader::read(const Entry& stream) const {
         }
         return bytes;
     }
-    std::vector<uint32_t> chain =
-        follow(fat_, sectorCount_, node.start, sectorsFor(size, sectorSize_), true,
-               ("stream " + name).c_str());
+    std::vector<uint32_t> chain = follow(fat_, sectorCount_, node.start,
+                                         sectorsFor(size, sectorSize_), true, "stream " + name);
     bytes.resize(static_cast<size_t>(size));
     size_t done = 0;
     for (uint32_t number : chain) {

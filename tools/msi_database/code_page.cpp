@@ -2,6 +2,8 @@
 
 #include "msi_database/code_page_tables.h"
 
+#include <utility>
+
 namespace msi_database {
 
 namespace {
@@ -157,83 +159,39 @@ bool decodeText(uint32_t codePage, const std::string& bytes, std::u16string& tex
 }
 
 uint32_t ansiCodePage(uint32_t lcid) {
-    uint32_t primary = lcid & 0x3FF;
-    switch (primary) {
-    case 0x04: // Chinese: Simplified in the PRC and Singapore, else Traditional
-        return lcid == 0x0804 || lcid == 0x1004 || lcid == 0x0004                     ? 936
-               : lcid == 0x0404 || lcid == 0x0C04 || lcid == 0x1404 || lcid == 0x7C04 ? 950
-                                                                                      : 0;
-    case 0x11:
-        return 932;
-    case 0x12:
-        return 949;
-    case 0x1E:
-        return 874;
-    case 0x2A:
-        return 1258;
-    case 0x08:
-        return 1253;
-    case 0x0D:
-        return 1255;
-    case 0x01: // Arabic, Farsi, Urdu
-    case 0x29:
-    case 0x20:
-        return 1256;
-    case 0x25: // Estonian, Latvian, Lithuanian
-    case 0x26:
-    case 0x27:
-        return 1257;
-    case 0x1F: // Turkish
-        return 1254;
-    case 0x2C: // Azerbaijani, Uzbek: Latin 1254, Cyrillic 1251
-    case 0x43:
-        return (lcid >> 10) == 2 ? 1251 : 1254;
-    case 0x1A: // Croatian, Bosnian and Serbian Latin; Serbian and Bosnian Cyrillic
-        return lcid == 0x0C1A || lcid == 0x1C1A || lcid == 0x201A || lcid == 0x281A ? 1251 : 1250;
-    case 0x05: // Czech, Hungarian, Polish, Romanian, Slovak, Slovenian, Albanian
-    case 0x0E:
-    case 0x15:
-    case 0x18:
-    case 0x1B:
-    case 0x24:
-    case 0x1C:
-        return 1250;
-    case 0x19: // Russian, Ukrainian, Belarusian, Bulgarian, Macedonian, Kazakh,
-    case 0x22: // Kyrgyz, Tatar, Mongolian, Tajik
-    case 0x23:
-    case 0x02:
-    case 0x2F:
-    case 0x3F:
-    case 0x40:
-    case 0x44:
-    case 0x50:
-    case 0x28:
+    switch (lcid) { // where the language's variants differ
+    case 0x0004:    // Chinese, Simplified: neutral, PRC, Singapore
+    case 0x0804:
+    case 0x1004:
+        return 936;
+    case 0x7C04: // Chinese, Traditional: neutral, Taiwan, Hong Kong, Macao
+    case 0x0404:
+    case 0x0C04:
+    case 0x1404:
+        return 950;
+    case 0x082C: // Azerbaijani, Uzbek, Serbian and Bosnian in Cyrillic
+    case 0x0843:
+    case 0x0C1A:
+    case 0x1C1A:
+    case 0x201A:
+    case 0x281A:
         return 1251;
-    case 0x09: // English, French, German, Spanish, Italian, Portuguese, Dutch,
-    case 0x0C: // Danish, Norwegian, Swedish, Finnish, Icelandic, Catalan,
-    case 0x07: // Basque, Galician, Indonesian, Malay, Afrikaans, Faroese,
-    case 0x0A: // Swahili, Irish
-    case 0x10:
-    case 0x16:
-    case 0x13:
-    case 0x06:
-    case 0x14:
-    case 0x1D:
-    case 0x0B:
-    case 0x0F:
-    case 0x03:
-    case 0x2D:
-    case 0x56:
-    case 0x21:
-    case 0x3E:
-    case 0x36:
-    case 0x38:
-    case 0x41:
-    case 0x3C:
-        return 1252;
-    default:
-        return 0;
     }
+    // By primary language.
+    static const std::pair<uint16_t, uint16_t> languages[] = {
+        {0x11, 932},  {0x12, 949},  {0x1E, 874},  {0x2A, 1258}, {0x08, 1253}, {0x0D, 1255},
+        {0x01, 1256}, {0x29, 1256}, {0x20, 1256}, {0x25, 1257}, {0x26, 1257}, {0x27, 1257},
+        {0x1F, 1254}, {0x2C, 1254}, {0x43, 1254}, {0x1A, 1250}, {0x05, 1250}, {0x0E, 1250},
+        {0x15, 1250}, {0x18, 1250}, {0x1B, 1250}, {0x24, 1250}, {0x1C, 1250}, {0x19, 1251},
+        {0x22, 1251}, {0x23, 1251}, {0x02, 1251}, {0x2F, 1251}, {0x3F, 1251}, {0x40, 1251},
+        {0x44, 1251}, {0x50, 1251}, {0x28, 1251}, {0x09, 1252}, {0x0C, 1252}, {0x07, 1252},
+        {0x0A, 1252}, {0x10, 1252}, {0x16, 1252}, {0x13, 1252}, {0x06, 1252}, {0x14, 1252},
+        {0x1D, 1252}, {0x0B, 1252}, {0x0F, 1252}, {0x03, 1252}, {0x2D, 1252}, {0x56, 1252},
+        {0x21, 1252}, {0x3E, 1252}, {0x36, 1252}, {0x38, 1252}, {0x41, 1252}, {0x3C, 1252}};
+    for (const auto& language : languages)
+        if (language.first == (lcid & 0x3FF))
+            return language.second;
+    return 0;
 }
 
 } // namespace msi_database

@@ -192,7 +192,7 @@ class Applier {
             if (!target)
                 throw FormatError("the transform changes table " + quoted(name) +
                                   (name == u"_Streams" || name == u"_Storages"
-                                       ? ", embedded files, which cannot be checked"
+                                       ? " (embedded files), which the check cannot follow"
                                        : ", which neither exists nor is added"));
             changeRows(*entry.second, *target);
         }
@@ -320,8 +320,8 @@ class Applier {
         }
         size_t kept = 0;
         for (size_t i = 0; i < table.rows.size(); ++i)
-            if (!erased[i])
-                table.rows[kept++] = std::move(table.rows[i]);
+            if (!erased[i] && kept++ != i)
+                table.rows[kept - 1] = std::move(table.rows[i]);
         table.rows.resize(kept);
     }
 

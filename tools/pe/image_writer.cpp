@@ -69,9 +69,11 @@ ImageWriter::ImageWriter(const Image& stub) : stub_(stub), resources_(stub.resou
     const Image::Section& rsrc = stub_.sections_[index];
     uint32_t sectionAlignment = readLe32(d + stub_.optionalHeader_ + 32);
     uint32_t fileAlignment = readLe32(d + stub_.optionalHeader_ + 36);
+    // The loader takes file alignments up to 64 KiB, no larger than the
+    // section alignment.
     if (!powerOfTwo(sectionAlignment) || !powerOfTwo(fileAlignment) ||
-        fileAlignment > sectionAlignment)
-        refuse("the program's alignments are no powers of two");
+        fileAlignment > sectionAlignment || fileAlignment > 0x10000)
+        refuse("the program's alignments are not ones the loader takes");
     if (readLe32(d + stub_.directories_ + 8 * resourceDirectory) != rsrc.virtualAddress)
         refuse("the resource directory does not start its section");
     if (rsrc.rawOffset % fileAlignment != 0 || rsrc.rawSize % fileAlignment != 0 ||

@@ -94,8 +94,8 @@ class ImageWriter {
     // Keeps the stub's view. Throws common::FormatError for a stub it cannot
     // rewrite: signed; without a resource section of its own; with a section
     // after the resources that is not discardable or that another directory
-    // than the base relocations points into; with alignments that are no
-    // powers of two.
+    // than the base relocations points into; with alignments the loader
+    // does not take.
     explicit ImageWriter(const Image& stub);
 
     // Adds or replaces the resource (type, name, language). `data` must

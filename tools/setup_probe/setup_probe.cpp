@@ -5,6 +5,9 @@
 //   setup-probe product {GUID}         prints the installed product's name
 //                                      and version, or "not installed"
 //   setup-probe temp                   prints the temporary folder
+//   setup-probe resource SETUP NAME    prints the bytes of the setup's
+//                                      RT_RCDATA resource NAME (language
+//                                      1033) in hex, as the loader gives them
 #include <windows.h>
 
 #include <msi.h>
@@ -72,6 +75,24 @@ int product(const char* productCode) {
     return 0;
 }
 
+// The resource through the system's own functions, never our reader.
+int resource(const char* path, const char* name) {
+    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC found = module ? FindResourceExA(module, MAKEINTRESOURCEA(10), name, 1033) : nullptr;
+    const unsigned char* data =
+        found ? static_cast<const unsigned char*>(LockResource(LoadResource(module, found)))
+              : nullptr;
+    if (!data) {
+        std::printf("no resource %s: error %lu\n", name, GetLastError());
+        return 1;
+    }
+    for (DWORD i = 0, size = SizeofResource(module, found); i < size; ++i)
+        std::printf("%02x", data[i]);
+    std::printf("\n");
+    FreeLibrary(module);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -85,6 +106,9 @@ int main(int argc, char** argv) {
         std::printf("%s\n", length && length < MAX_PATH ? folder : "");
         return length && length < MAX_PATH ? 0 : 1;
     }
-    std::fprintf(stderr, "usage: setup-probe run PROGRAM [ARGS...] | product {GUID} | temp\n");
+    if (argc == 4 && std::strcmp(argv[1], "resource") == 0)
+        return resource(argv[2], argv[3]);
+    std::fprintf(stderr, "usage: setup-probe run PROGRAM [ARGS...] | product {GUID} | temp | "
+                         "resource SETUP NAME\n");
     return 1;
 }

@@ -1,0 +1,38 @@
+// The compound-file reader on any bytes: refused with FormatError or read
+// whole, every stream of every storage, without reading past the input.
+#include <cstdint>
+#include <vector>
+
+#include "compound_file/compound_file.h"
+#include "fuzz_check.h"
+
+using namespace compound_file;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // An exact-size copy, so that AddressSanitizer sees a read one past.
+    std::vector<uint8_t> bytes(data, data + size);
+    try {
+        Reader reader(common::ByteView(bytes.data(), bytes.size()));
+        std::vector<uint32_t> storages{0};
+        while (!storages.empty()) {
+            uint32_t storage = storages.back();
+            storages.pop_back();
+            std::vector<Entry> entries = reader.children(storage);
+            for (size_t i = 0; i < entries.size(); ++i) {
+                const Entry& entry = entries[i];
+                FUZZ_CHECK(i == 0 || compareNames(entries[i - 1].name, entry.name) <= 0);
+                FUZZ_CHECK(reader.find(entry.name, storage));
+                if (entry.type == EntryType::Storage) {
+                    storages.push_back(entry.id);
+                    continue;
+                }
+                try {
+                    FUZZ_CHECK(reader.read(entry).size() == entry.size);
+                } catch (const common::FormatError&) {
+                }
+            }
+        }
+    } catch (const common::FormatError&) {
+    }
+    return 0;
+}

@@ -1,0 +1,270 @@
+// The compound-file writer read back by readers we did not write (olefile,
+// libgsf's gsf), our reader on files wixl wrote, and the reader's refusal of
+// broken files.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "compound_file/compound_file.h"
+
+namespace {
+
+using namespace compound_file;
+using common::Bytes;
+
+// Bytes that differ from stream to stream and sector to sector.
+Bytes pattern(size_t size, uint32_t seed) {
+    Bytes bytes(size);
+    for (uint8_t& byte : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        byte = static_cast<uint8_t>(seed >> 16);
+    }
+    return bytes;
+}
+
+const Guid kMsiClass = Guid::parse("{000C1084-0000-0000-C000-000000000046}");
+
+// Empty, tiny, around the mini-stream cutoff, megabytes, and one large enough
+// for two DIFAT sectors; names as installer databases have them, Cyrillic,
+// and 200 small streams so that directory and mini FAT span many sectors.
+// The first five names are ASCII.
+std::vector<StreamData> sampleStreams() {
+    const std::pair<std::u16string, size_t> named[] = {
+        {u"empty", 0},          {u"cutoff", 4096},
+        {u"over cutoff", 4097}, {u"mega", 3 << 20},
+        {u"difat", 16000000},   {u"\x05SummaryInformation", 1},
+        {u"Данные", 4095},      {u"\x4840\x3F3F\x4577\x446C", 64},
+    };
+    std::vector<StreamData> streams;
+    uint32_t seed = 1;
+    for (const auto& stream : named)
+        streams.push_back({stream.first, pattern(stream.second, seed++)});
+    for (int i = 0; i < 200; ++i) {
+        std::string name = "s" + std::to_string(i * 7919 % 1000);
+        streams.push_back({{name.begin(), name.end()}, pattern(i * 37 % 700, seed++)});
+    }
+    return streams;
+}
+
+TEST(CompoundFile, OurReaderReadsWhatWeWrite) {
+    std::vector<StreamData> streams = sampleStreams();
+    Bytes file = write(kMsiClass, streams);
+    Reader reader(file);
+    EXPECT_EQ(reader.rootClass(), kMsiClass);
+    EXPECT_EQ(reader.children().size(), streams.size());
+    for (size_t i = 0; i < streams.size(); ++i) {
+        std::optional<Entry> entry = reader.find(streams[i].name);
+        ASSERT_TRUE(entry) << i;
+        EXPECT_EQ(entry->size, streams[i].bytes.size()) << i;
+        EXPECT_TRUE(reader.read(*entry) == streams[i].bytes) << i;
+    }
+    EXPECT_FALSE(reader.find(u"EMPTY")); // find is exact
+}
+
+TEST(CompoundFile, SameStreamsSameBytesInNameOrder) {
+    std::vector<StreamData> streams;
+    for (const char16_t* name : {u"b", u"A", u"ab", u"Z", u"a0"})
+        streams.push_back({name, pattern(5000, name[0])});
+    Bytes file = write(Guid(), streams);
+    std::reverse(streams.begin(), streams.end());
+    EXPECT_TRUE(write(Guid(), streams) == file);
+    // Shorter names first, then without case.
+    std::vector<std::u16string> names;
+    for (const Entry& entry : Reader(file).children())
+        names.push_back(entry.name);
+    EXPECT_EQ(names, (std::vector<std::u16string>{u"A", u"b", u"Z", u"a0", u"ab"}));
+
+    EXPECT_THROW(write(Guid(), {{u"name", {}}, {u"NAME", {}}}), common::FormatError);
+    EXPECT_THROW(write(Guid(), {{std::u16string(32, u'x'), {}}}), common::FormatError);
+    EXPECT_THROW(write(Guid(), {{u"a/b", {}}}), common::FormatError);
+    EXPECT_THROW(write(Guid(), {{u"", {}}}), common::FormatError);
+    EXPECT_EQ(Guid::parse("{000c1084-0000-0000-c000-000000000046}").text(),
+              "{000C1084-0000-0000-C000-000000000046}");
+    EXPECT_THROW(Guid::parse("{000C1084-0000-0000-C000-00000000004}"), common::FormatError);
+}
+
+#ifndef _WIN32
+void save(const std::string& path, const Bytes& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+Bytes load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+bool run(const std::string& command) {
+    return std::system(command.c_str()) == 0;
+}
+
+// A folder of the test's own, removed with everything in it at the end.
+struct Scratch {
+    std::string folder = testing::TempDir() + "compound_file_test_" +
+                         testing::UnitTest::GetInstance()->current_test_info()->name();
+    Scratch() { run("rm -rf '" + folder + "' && mkdir -p '" + folder + "'"); }
+    ~Scratch() { run("rm -rf '" + folder + "'"); }
+    std::string operator()(const std::string& name) const { return folder + "/" + name; }
+};
+
+// The first Python that has olefile, or "".
+std::string olefilePython() {
+    for (const char* python : {"python3", "/usr/bin/python3"}) {
+        if (run(std::string(python) + " -c 'import olefile' 2>/dev/null"))
+            return python;
+    }
+    return "";
+}
+
+// Runs olefile_check.py: olefile finds exactly `streams` in `file`.
+bool olefileFinds(const std::string& python, const std::string& file,
+                  const std::vector<StreamData>& streams) {
+    std::ofstream manifest(file + ".manifest");
+    for (size_t i = 0; i < streams.size(); ++i) {
+        std::string data = file + "." + std::to_string(i);
+        save(data, streams[i].bytes);
+        for (char16_t c : streams[i].name) {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "%02x%02x", c & 0xFF, c >> 8);
+            manifest << hex;
+        }
+        manifest << '\t' << data << '\n';
+    }
+    manifest.close();
+    return run(python + " " SOURCE_DIR "/tests/unit/olefile_check.py " + file + " " + file +
+               ".manifest " + kMsiClass.text());
+}
+
+TEST(CompoundFile, OlefileReadsWhatWeWrite) {
+    std::string python = olefilePython();
+    if (python.empty())
+        GTEST_SKIP() << "no Python with olefile";
+    std::vector<StreamData> streams = sampleStreams();
+    Scratch scratch;
+    save(scratch("written.cfb"), write(kMsiClass, streams));
+    EXPECT_TRUE(olefileFinds(python, scratch("written.cfb"), streams));
+}
+
+TEST(CompoundFile, GsfReadsWhatWeWrite) {
+    if (!run("command -v gsf >/dev/null"))
+        GTEST_SKIP() << "no gsf (libgsf-bin)";
+    std::vector<StreamData> streams = sampleStreams();
+    Scratch scratch;
+    std::string file = scratch("gsf.cfb");
+    save(file, write(kMsiClass, streams));
+    // Every stream's size ("f   SIZE NAME" lines), and the ASCII-named ones' bytes.
+    ASSERT_TRUE(run("gsf list " + file + " > " + file + ".list"));
+    std::ifstream list(file + ".list");
+    std::vector<unsigned long> listed, expected;
+    for (std::string line; std::getline(list, line);) {
+        if (line.rfind("f ", 0) == 0)
+            listed.push_back(std::stoul(line.substr(1)));
+    }
+    for (const StreamData& stream : streams)
+        expected.push_back(stream.bytes.size());
+    std::sort(listed.begin(), listed.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(listed, expected);
+    for (size_t i = 0; i < 5; ++i) {
+        std::string name(streams[i].name.begin(), streams[i].name.end());
+        ASSERT_TRUE(run("gsf cat " + file + " '" + name + "' > " + file + ".out"));
+        EXPECT_TRUE(load(file + ".out") == streams[i].bytes) << name;
+    }
+}
+
+// Storages in storages, as gsf createole makes them from folders.
+TEST(CompoundFile, WeReadWhatGsfWrote) {
+    if (!run("command -v gsf >/dev/null"))
+        GTEST_SKIP() << "no gsf (libgsf-bin)";
+    Scratch scratch;
+    std::map<std::string, Bytes> files = {{"a", pattern(5, 1)},
+                                          {"sub/big", pattern(5000, 2)},
+                                          {"sub/deeper/small", pattern(100, 3)},
+                                          {"sub/deeper/empty", {}}};
+    ASSERT_TRUE(run("mkdir -p " + scratch("tree/sub/deeper")));
+    for (const auto& file : files)
+        save(scratch("tree/" + file.first), file.second);
+    ASSERT_TRUE(run("cd " + scratch("tree") + " && gsf createole ../tree.ole a sub >/dev/null"));
+    Bytes file = load(scratch("tree.ole"));
+    Reader reader(file);
+    std::map<std::string, Bytes> found;
+    std::vector<std::pair<uint32_t, std::string>> storages{{0, ""}};
+    while (!storages.empty()) {
+        auto storage = storages.back();
+        storages.pop_back();
+        for (const Entry& entry : reader.children(storage.first)) {
+            std::string path = storage.second + std::string(entry.name.begin(), entry.name.end());
+            if (entry.type == EntryType::Storage)
+                storages.push_back({entry.id, path + "/"});
+            else
+                found[path] = reader.read(entry);
+        }
+    }
+    EXPECT_TRUE(found == files);
+}
+
+TEST(CompoundFile, WeReadWhatWixlWrote) {
+    std::string python = olefilePython();
+    if (python.empty() || !run("command -v wixl >/dev/null"))
+        GTEST_SKIP() << "no wixl, or no Python with olefile";
+    Scratch scratch;
+    std::string msi = scratch("wixl.msi");
+    ASSERT_TRUE(run("wixl -D ProductCode={6A1E3F52-0C4B-4A7D-9E21-3B5C7D9F1A20} -D Version=1.2.3 "
+                    "-o " +
+                    msi + " " SOURCE_DIR "/tests/packages/product.wxs"));
+    Bytes file = load(msi);
+    Reader reader(file);
+    EXPECT_EQ(reader.rootClass(), kMsiClass);
+    std::vector<StreamData> streams;
+    for (const Entry& entry : reader.children())
+        streams.push_back({entry.name, reader.read(entry)});
+    EXPECT_GT(streams.size(), 10u);
+    EXPECT_TRUE(olefileFinds(python, msi, streams));
+}
+#endif
+
+// Reads every stream; the file must be refused for the reason `why`, fast.
+void expectRefused(const Bytes& file, const char* why) {
+    auto started = std::chrono::steady_clock::now();
+    try {
+        Reader reader(file);
+        for (const Entry& entry : reader.children())
+            reader.read(entry);
+        ADD_FAILURE() << "accepted a file where " << why;
+    } catch (const common::FormatError& error) {
+        EXPECT_NE(std::string(error.what()).find(why), std::string::npos) << error.what();
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << why;
+}
+
+Bytes patched(Bytes file, size_t offset, uint32_t value) {
+    common::putLe32(file.data() + offset, value);
+    return file;
+}
+
+TEST(CompoundFile, RefusesBrokenFiles) {
+    const Bytes good =
+        write(kMsiClass,
+              {{u"big", pattern(20000, 1)}, {u"small", pattern(300, 2)}, {u"zz", pattern(100, 3)}});
+    // Ours: the FAT in sector 0. Entry 1 is "zz" (shorter names first), 2
+    // "big", 3 "small"; "big" on top, "zz" its left.
+    const size_t fat = 512, entry = (common::readLe32(&good[0x30]) + 1) * 512 + 128;
+    const uint32_t bigStart = common::readLe32(&good[entry + 128 + 0x74]);
+    expectRefused(Bytes(good.begin(), good.begin() + 300), "shorter than the 512-byte header");
+    expectRefused(patched(good, 0, 0), "no compound file signature");
+    expectRefused(patched(good, 0x1C, 0xAFFFE), "sector shift 10");
+    expectRefused(patched(good, 0x30, 70000), "out of range");
+    expectRefused(patched(good, entry + 128 + 0x78, 0x7FFFFFFF), "beyond the file");
+    expectRefused(patched(good, fat + 4 * (bigStart + 2), bigStart), "loops");
+    expectRefused(patched(good, fat + 4 * bigStart, 0xFFFFFFFE), "shorter than its size");
+    expectRefused(patched(good, entry + 0x44, 2), "loops or holds an entry twice");
+    expectRefused(Bytes(good.begin(), good.end() - 500), "beyond the end");
+    expectRefused(Bytes(good.begin(), good.end() - 1024), "leaves the file");
+}
+
+} // namespace
