@@ -94,17 +94,6 @@ TEST(Process, LargeOutputDoesNotBlockTheChild) {
     EXPECT_EQ(result.output, std::string(1000000, 'x'));
 }
 
-TEST(Process, EnvironmentReachesTheChildAndIsRead) {
-    setenv("SETUP_PACK_PROCESS_TEST", "value with blanks", 1);
-    EXPECT_EQ(common::environmentVariable("SETUP_PACK_PROCESS_TEST"),
-              std::optional<std::string>("value with blanks"));
-    common::ProcessResult result =
-        common::runProcess("sh", {"-c", "printf %s \"$SETUP_PACK_PROCESS_TEST\""});
-    EXPECT_EQ(result.output, "value with blanks");
-    unsetenv("SETUP_PACK_PROCESS_TEST");
-    EXPECT_FALSE(common::environmentVariable("SETUP_PACK_PROCESS_TEST"));
-}
-
 #endif
 
 TEST(Process, AMissingProgramIsNotStarted) {
