@@ -34,8 +34,8 @@ class WorkFolder {
 // Moves `from` onto `to` in one step, replacing a file there.
 void replaceFile(const std::string& from, const std::string& to);
 
-// The last component of a path ('/' and, on Windows, '\\' and ':' end the
-// folder part).
+// The file's own name in a path: what follows the last '/' (on Windows also
+// '\\' or ':').
 std::string baseName(const std::string& path);
 
 } // namespace common
