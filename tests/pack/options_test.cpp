@@ -275,4 +275,39 @@ TEST(PackOptions, LanguageListNamesKnownLanguagesOnceEach) {
     EXPECT_EQ(error.input(), "--languages");
 }
 
+TEST(PackOptions, VersionAloneAsksForTheProgramsAndWithPackingSetsTheSetups) {
+    EXPECT_TRUE(parsePackOptions({"--version"}).showVersion);
+    PackOptions packing = parsePackOptions({"--msi", "a.msi", "--version", "2.0", "--out", "o"});
+    EXPECT_FALSE(packing.showVersion);
+    EXPECT_EQ(packing.version.value_or(""), "2.0");
+    EXPECT_EQ(parseError({"--msi", "a.msi", "--out", "o", "--version"}).input(), "--version");
+}
+
+TEST(PackOptions, SigningTakesACertificateWithItsKeyOrAPkcs12FileAlone) {
+    PackOptions pair =
+        parsePackOptions({"--msi", "a.msi", "--out", "o", "--sign-cert", "c.pem", "--sign-key",
+                          "k.pem", "--timestamp-url", "http://t/", "--sign-ca", "ca.pem"});
+    EXPECT_TRUE(pair.signing.requested());
+    EXPECT_EQ(pair.signing.certPath, "c.pem");
+    EXPECT_EQ(pair.signing.keyPath, "k.pem");
+    EXPECT_EQ(pair.signing.timestampUrl, "http://t/");
+    EXPECT_EQ(pair.signing.caPath, "ca.pem");
+    EXPECT_EQ(parsePackOptions({"--msi", "a.msi", "--out", "o", "--sign-pkcs12", "s.p12"})
+                  .signing.pkcs12Path,
+              "s.p12");
+    EXPECT_FALSE(parsePackOptions({"--msi", "a.msi", "--out", "o"}).signing.given());
+
+    // The other combinations are refused end to end in pack/sign_test.
+    PackError both = parseError(
+        {"--msi", "a.msi", "--out", "o", "--sign-pkcs12", "s.p12", "--sign-key", "k.pem"});
+    EXPECT_EQ(both.exitCode(), packUsage);
+    EXPECT_EQ(both.input(), "--sign-pkcs12");
+    // Signing is for packing only.
+    EXPECT_EQ(parseError({"--inspect", "s.exe", "--sign-pkcs12", "s.p12"}).input(), "--inspect");
+    EXPECT_EQ(parseError({"--make-transform", "--msi", "a.msi", "--localized", "l.msi", "--out",
+                          "t.mst", "--sign-pkcs12", "s.p12"})
+                  .input(),
+              "--make-transform");
+}
+
 } // namespace

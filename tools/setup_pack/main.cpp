@@ -14,6 +14,11 @@
 #include "setup_pack/setup_contents.h"
 #include "setup_pack/setup_file.h"
 #include "setup_pack/sha256.h"
+#include "setup_pack/signing.h"
+
+#ifndef SETUP_PACK_VERSION
+#error "SETUP_PACK_VERSION: the build passes the project's version"
+#endif
 
 namespace {
 
@@ -36,9 +41,7 @@ PackageInfo packageInfo(common::ByteView package, const std::string& path) {
     }
 }
 
-// Every input is read and checked before anything is written.
-int pack(const PackOptions& options) {
-    std::string stubPath = options.stubPath ? *options.stubPath : defaultStubPath();
+void checkOverwrites(const PackOptions& options, const std::string& stubPath) {
     if (common::sameFile(options.outPath, stubPath))
         throw PackError(packBadInput, options.outPath, "the output would overwrite the stub");
     if (common::sameFile(options.outPath, options.msiPath))
@@ -47,6 +50,13 @@ int pack(const PackOptions& options) {
         if (common::sameFile(options.outPath, transform.path))
             throw PackError(packBadInput, options.outPath,
                             "the output would overwrite a transform");
+}
+
+// Every input is read and checked before anything is written. Returns what
+// was packed: "NAME VERSION CODE, languages LIST".
+std::string packSetup(const PackOptions& options) {
+    std::string stubPath = options.stubPath ? *options.stubPath : defaultStubPath();
+    checkOverwrites(options, stubPath);
 
     std::unique_ptr<common::MappedFile> package = mapInput(options.msiPath);
     PackageInfo info = packageInfo(package->bytes(), options.msiPath);
@@ -110,9 +120,57 @@ int pack(const PackOptions& options) {
         if (transform.file)
             sources.push_back(transform.file.get());
     writeSetup(stub, stubPath, options.outPath, resources, sources);
-    common::print(Output::Standard, "setup-pack: wrote " + options.outPath + ": " + productName +
-                                        " " + version + " " + productCode + ", languages " +
-                                        languages + "\n");
+    return productName + " " + version + " " + productCode + ", languages " + languages;
+}
+
+int pack(const PackOptions& options) {
+    std::string packed = packSetup(options);
+    common::print(Output::Standard, "setup-pack: wrote " + options.outPath + ": " + packed + "\n");
+    return packSuccess;
+}
+
+// The package is signed first and its signed copy packed: the output must
+// not overwrite the inputs named on the command line either.
+int packSignedSetup(const PackOptions& options) {
+    checkOverwrites(options, options.stubPath ? *options.stubPath : defaultStubPath());
+    // Read here, not first from the signed copy: a broken package is named
+    // by its own path.
+    std::unique_ptr<common::MappedFile> package = mapInput(options.msiPath);
+    PackageInfo info = packageInfo(package->bytes(), options.msiPath);
+    package.reset();
+    std::string description = options.productName ? *options.productName : info.productName;
+    std::string packed;
+    packSigned(options.signing, description, options.msiPath, options.outPath,
+               [&](const std::string& signedMsi, const std::string& unsignedOut) {
+                   PackOptions copy = options;
+                   copy.msiPath = signedMsi;
+                   copy.outPath = unsignedOut;
+                   try {
+                       packed = packSetup(copy);
+                   } catch (const PackError& error) {
+                       // Messages name the files the user gave.
+                       std::string input = error.input();
+                       for (const auto& path : {std::make_pair(signedMsi, options.msiPath),
+                                                std::make_pair(unsignedOut, options.outPath)})
+                           if (input.compare(0, path.first.size(), path.first) == 0)
+                               input = path.second + input.substr(path.first.size());
+                       throw PackError(error.exitCode(), input, error.what());
+                   }
+               });
+    common::print(Output::Standard, "setup-pack: wrote " + options.outPath + ": " + packed +
+                                        "\nsetup-pack: signed " + options.outPath +
+                                        " and its package as \"" + description +
+                                        "\"; both signatures verify\n");
+    return packSuccess;
+}
+
+// The program's version and the stub it fills by default.
+int showVersion() {
+    common::print(Output::Standard, "setup-pack " SETUP_PACK_VERSION "\n");
+    std::string stubPath = defaultStubPath();
+    std::unique_ptr<common::MappedFile> stub = mapInput(stubPath);
+    common::print(Output::Standard, "stub: " + stubPath + ", SHA-256 " +
+                                        sha256Hex(stub->bytes().data, stub->bytes().size) + "\n");
     return packSuccess;
 }
 
@@ -190,6 +248,8 @@ int run(const std::vector<std::string>& arguments) {
         common::print(Output::Standard, packUsageText());
         return packSuccess;
     }
+    if (options.showVersion)
+        return showVersion();
     if (options.inspectPath)
         return inspect(*options.inspectPath);
     if (options.extractPath)
@@ -201,7 +261,7 @@ int run(const std::vector<std::string>& arguments) {
                                             options.localizedPath + "\n");
         return packSuccess;
     }
-    return pack(options);
+    return options.signing.requested() ? packSignedSetup(options) : pack(options);
 }
 
 } // namespace

@@ -48,10 +48,12 @@ const char* packUsageText() {
            "                  [--languages LIST]\n"
            "                  [--product-name TEXT] [--product-code GUID] [--version TEXT]\n"
            "                  [--log-path PATH] [--stub PATH] --out PATH\n"
+           "                  [--sign-cert FILE --sign-key FILE | --sign-pkcs12 FILE]\n"
+           "                  [--timestamp-url URL] [--sign-ca FILE]\n"
            "       setup-pack --inspect SETUP\n"
            "       setup-pack --extract SETUP --out FOLDER\n"
            "       setup-pack --make-transform --msi PATH --localized PATH --out PATH\n"
-           "       setup-pack --help\n"
+           "       setup-pack --help | --version\n"
            "\n"
            "Copies the setup stub (--stub, else setup.exe beside setup-pack, else\n"
            "../share/setup-pack/setup.exe from its folder) to --out and embeds the\n"
@@ -79,6 +81,16 @@ const char* packUsageText() {
            "\n"
            "  --make-transform        write only the transform from --msi to --localized\n"
            "                          as --out (for deploying the package with it)\n"
+           "\n"
+           "Signing (Authenticode, by osslsigncode): the package is signed with the\n"
+           "product name as description, packed, the setup signed, both verified.\n"
+           "  --sign-cert FILE --sign-key FILE  certificate and key (PEM or DER)\n"
+           "  --sign-pkcs12 FILE      both in one file; password in SETUP_PACK_SIGN_PASSWORD\n"
+           "  --sign-ca FILE          verify the signatures against this\n"
+           "                          (default: the signing certificate)\n"
+           "  --timestamp-url URL     RFC 3161 time-stamping service\n"
+           "\n"
+           "  --version               alone: the program's version and its stub's SHA-256\n"
            "\n"
            "Exit codes: 0 success, 1 bad command line, 2 bad input, 3 output not written.\n";
 }
@@ -146,9 +158,32 @@ std::string defaultLanguageList(const std::vector<TransformInput>& transforms) {
     return list;
 }
 
+void checkSigningOptions(const SigningOptions& options) {
+    if (!options.requested()) {
+        if (options.given())
+            throw usage(options.timestampUrl.empty() ? "--sign-ca" : "--timestamp-url",
+                        "signing options need --sign-cert and --sign-key, or --sign-pkcs12");
+        return;
+    }
+    if (!options.pkcs12Path.empty()) {
+        if (!options.certPath.empty() || !options.keyPath.empty())
+            throw usage("--sign-pkcs12", "give it alone, without --sign-cert and --sign-key");
+    } else if (options.certPath.empty()) {
+        throw usage("--sign-key", "needs --sign-cert");
+    } else if (options.keyPath.empty()) {
+        throw usage("--sign-cert", "needs --sign-key");
+    }
+}
+
 PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
     PackOptions options;
     bool haveMsi = false, haveOut = false;
+    // Alone it asks for the program's version; after packing options it
+    // sets the setup's.
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        options.showVersion = true;
+        return options;
+    }
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
         if (option == "--help" || option == "-h" || option == "/?") {
@@ -160,9 +195,10 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             continue;
         }
         static const char* const withValue[] = {
-            "--msi",          "--transform", "--language", "--languages", "--product-name",
-            "--product-code", "--version",   "--log-path", "--stub",      "--out",
-            "--localized",    "--inspect",   "--extract"};
+            "--msi",          "--transform", "--language",     "--languages", "--product-name",
+            "--product-code", "--version",   "--log-path",     "--stub",      "--out",
+            "--localized",    "--inspect",   "--extract",      "--sign-cert", "--sign-key",
+            "--sign-pkcs12",  "--sign-ca",   "--timestamp-url"};
         bool known = false;
         for (const char* name : withValue)
             known = known || option == name;
@@ -178,7 +214,19 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
                 throw usage(option, "given twice");
             field = value;
         };
-        if (option == "--msi" || option == "--out") {
+        if (option.compare(0, 7, "--sign-") == 0 || option == "--timestamp-url") {
+            SigningOptions& signing = options.signing;
+            std::string& field = option == "--sign-cert"     ? signing.certPath
+                                 : option == "--sign-key"    ? signing.keyPath
+                                 : option == "--sign-pkcs12" ? signing.pkcs12Path
+                                 : option == "--sign-ca"     ? signing.caPath
+                                                             : signing.timestampUrl;
+            if (!field.empty())
+                throw usage(option, "given twice");
+            if (value.empty())
+                throw usage(option, "needs a value");
+            field = value;
+        } else if (option == "--msi" || option == "--out") {
             bool& have = option == "--msi" ? haveMsi : haveOut;
             if (have)
                 throw usage(option, "given twice");
@@ -241,7 +289,7 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             throw usage("--extract", "does not go with --inspect");
         if (haveMsi || !options.transforms.empty() || options.languages || options.productName ||
             options.productCode || options.version || options.logPath || options.stubPath ||
-            options.makeTransform || !options.localizedPath.empty())
+            options.makeTransform || !options.localizedPath.empty() || options.signing.given())
             throw usage(mode, "takes no packing options");
         if (options.inspectPath && haveOut)
             throw usage("--out", "does not go with --inspect");
@@ -258,10 +306,12 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             throw usage("--localized", "is required with --make-transform");
         // Only the three paths mean something here.
         if (!options.transforms.empty() || options.languages || options.productName ||
-            options.productCode || options.version || options.logPath || options.stubPath)
+            options.productCode || options.version || options.logPath || options.stubPath ||
+            options.signing.given())
             throw usage("--make-transform", "takes only --msi, --localized and --out");
     } else if (!options.localizedPath.empty()) {
         throw usage("--localized", "needs --make-transform");
     }
+    checkSigningOptions(options.signing);
     return options;
 }

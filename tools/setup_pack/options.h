@@ -37,8 +37,21 @@ struct TransformInput {
     bool localized = false; // --language: a localized package to make the transform from
 };
 
+// Authenticode signing of the package and the setup (setup_pack/signing.h).
+struct SigningOptions {
+    std::string certPath;     // --sign-cert: the certificate, PEM or DER
+    std::string keyPath;      // --sign-key: its private key
+    std::string pkcs12Path;   // --sign-pkcs12: both; password in SETUP_PACK_SIGN_PASSWORD
+    std::string caPath;       // --sign-ca: what both signatures must verify against
+    std::string timestampUrl; // --timestamp-url: an RFC 3161 service
+
+    bool requested() const { return !certPath.empty() || !keyPath.empty() || !pkcs12Path.empty(); }
+    bool given() const { return requested() || !caPath.empty() || !timestampUrl.empty(); }
+};
+
 struct PackOptions {
     bool help = false;
+    bool showVersion = false;   // "--version" as the only argument
     bool makeTransform = false; // --make-transform: write one transform, no setup
     std::string localizedPath;  // --localized, with --make-transform only
     std::string msiPath;
@@ -54,6 +67,7 @@ struct PackOptions {
     // --extract SETUP --out DIR. Neither goes with any packing option.
     std::optional<std::string> inspectPath;
     std::optional<std::string> extractPath;
+    SigningOptions signing; // with packing only
 };
 
 // Reads the arguments after the program name (--msi and --out are required
@@ -61,6 +75,10 @@ struct PackOptions {
 // packUsage for a malformed command line and packBadInput for a transform
 // LCID that cannot be used; file contents are not looked at here.
 PackOptions parsePackOptions(const std::vector<std::string>& arguments);
+
+// Throws PackError (packUsage) unless the signing options are either none
+// or a certificate with its key, or a PKCS#12 file alone.
+void checkSigningOptions(const SigningOptions& options);
 
 // The usage text printed by --help.
 const char* packUsageText();
