@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "base/list.h"
 #include "base/text.h"
 
 struct LanguageRow {
@@ -35,3 +36,8 @@ Text localizedText(MessageRow row);
 
 // The first LanguageTable row with this lcid, or -1.
 int findLanguageRow(int32_t lcid);
+
+// The help box text in the selected language: the switches, the property
+// arguments and the exit codes, with the `offered` languages in it as
+// "1033 English, 1036 Fran\xE7ais, ...".
+Text helpText(const List<LanguageRow>& offered);

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -136,4 +137,30 @@ TEST_F(Languages, VersionMessagesAreEnglishInEveryLanguage) {
         EXPECT_EQ(localizedText(MessageRow::upgradeQuestion), upgrade) << lcid;
         EXPECT_EQ(localizedText(MessageRow::laterVersionRefusal), later) << lcid;
     }
+}
+
+TEST_F(Languages, HelpListsEverySwitchExitCodeAndOfferedLanguageInEachLanguage) {
+    List<LanguageRow> offered;
+    offered.add(LanguageTable[0]);
+    offered.add(LanguageTable[1]);
+    // Switches, the property form and the exit codes.
+    const char* const required[] = {"/L<lcid>", "/S",   "/P",   "/W",   "/log ", "/?",
+                                    "/help",    "=",    " 0 ",  "3010", "1602",  "1603",
+                                    "1618",     "1638", "1639", " 1 "};
+    std::vector<std::string> seen;
+    for (int32_t lcid : expectedLcids) {
+        SCOPED_TRACE(lcid);
+        ASSERT_TRUE(selectLanguage(lcid));
+        std::string help = helpText(offered).c_str();
+        EXPECT_EQ(help.rfind("setup.exe [/L<lcid>] [/S | /P] [/W] [/log ", 0), 0u);
+        for (const char* text : required)
+            EXPECT_NE(help.find(text), std::string::npos) << text;
+        EXPECT_NE(help.find(cp1252(u8"1033 English, 1036 Français\n")), std::string::npos);
+        EXPECT_EQ(help.find('%'), std::string::npos);
+        seen.push_back(help);
+    }
+    // Five translations; Dutch and Portuguese read the English one.
+    EXPECT_EQ(std::set<std::string>(seen.begin(), seen.end()).size(), 5u);
+    EXPECT_EQ(seen[5], seen[0]);
+    EXPECT_EQ(seen[6], seen[0]);
 }
