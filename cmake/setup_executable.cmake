@@ -9,7 +9,7 @@ function(add_setup_executable name)
         set(ARG_STUB_RESOURCES ${PROJECT_SOURCE_DIR}/res/setup.rc)
     endif()
     add_executable(${name} WIN32
-        ${PROJECT_SOURCE_DIR}/src/startup/main.cpp
+        ${PROJECT_SOURCE_DIR}/src/entry/main.cpp
         ${ARG_STUB_RESOURCES}
         ${ARG_RESOURCES})
     target_compile_options(${name} PRIVATE ${SETUP_PRODUCT_FLAGS})

@@ -33,6 +33,11 @@ class OSHandle {
         handle_ = nullptr;
         return handle;
     }
+    // release() for an owner that two threads may empty at once: exactly one
+    // of them gets the handle, the other gets 0.
+    HANDLE releaseShared() {
+        return static_cast<HANDLE>(InterlockedExchangePointer(&handle_, nullptr));
+    }
     // True when nothing was held or the handle closed.
     bool close() {
         HANDLE handle = release();

@@ -11,17 +11,12 @@ bool prepareSecurity(SECURITY_ATTRIBUTES& attributes) {
     return true;
 }
 
-OSThread::~OSThread() {
-    if (HANDLE handle = takeThreadHandle())
-        CloseHandle(handle);
-}
-
-HANDLE OSThread::takeThreadHandle() {
-    return static_cast<HANDLE>(InterlockedExchangePointer(&threadHandle, nullptr));
+OSHandle OSThread::takeThreadHandle() {
+    return OSHandle(thread_.releaseShared());
 }
 
 bool OSThread::start(HANDLE startParameter) {
-    if (threadHandle)
+    if (thread_.isOpen())
         return false;
     if (!prepareSecurity(securityAttributes) || !prepareStart())
         return false;
@@ -33,8 +28,8 @@ bool OSThread::start(HANDLE startParameter) {
                                       CREATE_SUSPENDED, &threadId);
     if (!handle)
         return false;
-    threadHandle = reinterpret_cast<HANDLE>(handle);
-    ResumeThread(threadHandle);
+    thread_.attach(reinterpret_cast<HANDLE>(handle));
+    ResumeThread(thread_.get());
     return true;
 }
 
@@ -43,30 +38,19 @@ unsigned __stdcall OSThread::threadEntry(void* object) {
     return thread->run(thread->parameter);
 }
 
-OSEvent::~OSEvent() {
-    close();
-}
-
 bool OSEvent::create() {
-    if (handle)
+    if (event_.isOpen())
         return false;
     if (!prepareSecurity(securityAttributes))
         return false;
-    handle = CreateEventA(&securityAttributes, FALSE, FALSE, nullptr);
-    return handle != nullptr;
-}
-
-void OSEvent::close() {
-    if (handle) {
-        CloseHandle(handle);
-        handle = nullptr;
-    }
+    event_.attach(CreateEventA(&securityAttributes, FALSE, FALSE, nullptr));
+    return event_.isOpen();
 }
 
 WaitResult MultiWaitEvent::wait(HANDLE other, DWORD milliseconds) {
-    if (!handle)
+    if (!handle())
         return WaitResult::NoEvent;
-    HANDLE handles[2] = {handle, other};
+    HANDLE handles[2] = {handle(), other};
     switch (WaitForMultipleObjects(2, handles, FALSE, milliseconds)) {
     case WAIT_OBJECT_0:
         return WaitResult::EventSignalled;

@@ -3,8 +3,10 @@
 
 #include <cstdint>
 
-// Thin owners of kernel objects. Each wrapper owns the one handle it
-// creates, closes it when it is not 0 and sets the field back to 0.
+#include "os/handle.h"
+
+// Thin owners of kernel objects. Each wrapper keeps the one handle it
+// creates in an OSHandle, which closes it; the handle it shows is borrowed.
 class OSObject {};
 
 // Fills `attributes` for a new kernel object of the setup: the default
@@ -16,14 +18,17 @@ class OSThread : public OSObject {
     OSThread() = default;
     OSThread(const OSThread&) = delete;
     OSThread& operator=(const OSThread&) = delete;
-    virtual ~OSThread();
+    virtual ~OSThread() = default;
 
     // Starts the thread once; false while a thread handle is held or when
     // the thread cannot be created.
     bool start(HANDLE parameter);
     virtual uint32_t run(HANDLE parameter) = 0;
 
-    HANDLE threadHandle = nullptr;
+    // The thread's handle while the object holds it; 0 before the start and
+    // once the thread or the destruction has taken it.
+    HANDLE threadHandle() const { return thread_.get(); }
+
     unsigned threadId = 0;
     HANDLE parameter = nullptr;
     SECURITY_ATTRIBUTES securityAttributes = {};
@@ -31,12 +36,15 @@ class OSThread : public OSObject {
   protected:
     // Runs before the thread exists, on the starting thread.
     virtual bool prepareStart() { return true; }
-    // Takes the thread handle out of the object; whoever takes it closes it,
-    // so the starting thread and the thread itself never close it twice.
-    HANDLE takeThreadHandle();
+    // Takes the thread handle out of the object, also while the other side
+    // does the same: only one of the starting thread and the thread itself
+    // gets it, so it is never closed twice.
+    OSHandle takeThreadHandle();
 
   private:
     static unsigned __stdcall threadEntry(void* object);
+
+    OSHandle thread_;
 };
 
 class OSEvent : public OSObject {
@@ -44,15 +52,17 @@ class OSEvent : public OSObject {
     OSEvent() = default;
     OSEvent(const OSEvent&) = delete;
     OSEvent& operator=(const OSEvent&) = delete;
-    ~OSEvent();
 
     // Creates an auto-reset event, not set; false when it exists already or
     // cannot be created.
     bool create();
-    void close();
+    // The event; 0 before create().
+    HANDLE handle() const { return event_.get(); }
 
-    HANDLE handle = nullptr;
     SECURITY_ATTRIBUTES securityAttributes = {};
+
+  private:
+    OSHandle event_;
 };
 
 enum class WaitResult : int32_t {

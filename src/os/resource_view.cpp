@@ -2,11 +2,12 @@
 
 #include <windows.h>
 
-namespace {
-const WORD resourceLanguage = MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US); // 1033
+#include "base/setup_format.h"
 
+namespace {
 HRSRC findResource(const char* name) {
-    return FindResourceExA(nullptr, RT_RCDATA, name, resourceLanguage);
+    return FindResourceExA(nullptr, MAKEINTRESOURCEA(setup_format::resourceType), name,
+                           setup_format::resourceLanguage);
 }
 } // namespace
 

@@ -1,8 +1,9 @@
 #pragma once
 #include <cstdint>
 
-// The bytes of one of the program's own RT_RCDATA resources (language 1033),
-// read in place: the view belongs to the loaded image and is never freed.
+// The bytes of one of the program's own resources of the type and language
+// that setup-pack writes (setup_format.h), read in place: the view belongs to the loaded image and
+// is never freed.
 struct ResourceView {
     const void* data = nullptr;
     uint32_t size = 0;

@@ -2,10 +2,11 @@
 
 #include <windows.h>
 
+#include "base/setup_format.h"
 #include "os/handle.h"
 #include "os/private_folder.h"
 #include "os/resource_view.h"
-#include "startup/setup_state.h"
+#include "state/setup_state.h"
 
 namespace {
 // A file that this run has written. `written` is set only then, so the
@@ -25,12 +26,6 @@ WrittenFile transform;
 // (the SYSTEM account's temporary folder) would let another user plant a
 // link there, or swap the package before the installer reads it.
 PrivateFolder folder;
-
-Text decimalText(const char* format, int value) {
-    char digits[16];
-    wsprintfA(digits, format, value);
-    return Text(digits);
-}
 
 #ifndef SETUP_WRITE_PIECE
 #define SETUP_WRITE_PIECE (1024 * 1024)
@@ -54,13 +49,6 @@ bool writeInPieces(HANDLE file, const void* data, DWORD size) {
     return true;
 }
 
-void showCreateFailure(const Text& path) {
-    Text message("Could not create a file named: ");
-    message.append(path).append(". Please make sure that file doesn't already exist and you have "
-                                "write permission to the directory.");
-    MessageBoxA(nullptr, message.c_str(), setupState.productName.c_str(), MB_OK);
-}
-
 void deleteWritten(WrittenFile& file, const Text& path) {
     file.held.close();
     if (file.written && !path.empty())
@@ -71,8 +59,8 @@ void deleteWritten(WrittenFile& file, const Text& path) {
 // Makes this run's folder unless it exists, after checking that a file of
 // `nameLength` characters fits into it: the whole path counts against
 // MAX_PATH. A folder that cannot be made is reported like a file that
-// cannot be created, by its full path.
-bool haveFolder(size_t nameLength) {
+// cannot be created: `notCreated` gets its full path.
+bool haveFolder(size_t nameLength, Text& notCreated) {
     char temp[MAX_PATH];
     DWORD tempLength = GetTempPathA(MAX_PATH, temp);
     // A longer folder makes the system return the size it needs instead.
@@ -85,7 +73,7 @@ bool haveFolder(size_t nameLength) {
     Text parent(temp, tempLength);
     if (folder.create(parent))
         return true;
-    showCreateFailure(folder.path().empty() ? parent : folder.path());
+    notCreated = folder.path().empty() ? parent : folder.path();
     folder.remove();
     return false;
 }
@@ -93,11 +81,12 @@ bool haveFolder(size_t nameLength) {
 // Writes the resource into this run's folder under the bare name held in
 // `fileName`, as a new file, then opens it again for reading, shared for
 // reading only: `held` gets that handle. A file that cannot be opened again
-// is deleted and counts as not written.
-bool writeAndHold(const char* resourceName, Text& fileName, OSHandle& held) {
+// is deleted and counts as not written. A file or folder that cannot be
+// created is named in `notCreated`.
+bool writeAndHold(const char* resourceName, Text& fileName, OSHandle& held, Text& notCreated) {
     held.close();
     ResourceView view;
-    if (!loadResourceBytes(resourceName, view) || !haveFolder(fileName.size()))
+    if (!loadResourceBytes(resourceName, view) || !haveFolder(fileName.size(), notCreated))
         return false;
     Text path(folder.path());
     path.append(fileName);
@@ -105,7 +94,7 @@ bool writeAndHold(const char* resourceName, Text& fileName, OSHandle& held) {
     OSHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, folder.security(), CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.isOpen()) {
-        showCreateFailure(path);
+        notCreated = path;
         return false;
     }
     bool ok = writeInPieces(file.get(), view.data, view.size);
@@ -123,30 +112,37 @@ bool writeAndHold(const char* resourceName, Text& fileName, OSHandle& held) {
 } // namespace
 
 Text transformResourceName(int lcid) {
-    return Text("LANG").append(decimalText("%d", lcid));
+    char name[setup_format::transformNameCapacity];
+    setup_format::transformResourceName(lcid, name);
+    return Text(name);
 }
 
 Text transformFileName(int lcid) {
-    return decimalText("%04d", lcid).append(".MST");
+    char name[setup_format::transformNameCapacity];
+    setup_format::transformFileName(lcid, name);
+    return Text(name);
 }
 
 bool writeResourceToTempFolder(const char* resourceName, Text& fileName) {
     OSHandle held;
-    return writeAndHold(resourceName, fileName, held);
+    Text notCreated;
+    return writeAndHold(resourceName, fileName, held, notCreated);
 }
 
-bool extractPackageFiles() {
+bool extractPackageFiles(Text& notCreated) {
     Text resourceName = transformResourceName(setupState.languageId);
-    if (!writeAndHold("PACKAGEFILE", setupState.packagePath, package.held)) {
+    if (!writeAndHold(setup_format::packageResource, setupState.packagePath, package.held,
+                      notCreated)) {
         folder.remove();
         return false;
     }
     package.written = true;
-    if (setupState.languageId == 1033 || !resourceExists(resourceName.c_str())) {
+    if (setupState.languageId == setup_format::baseLanguage ||
+        !resourceExists(resourceName.c_str())) {
         setupState.transformPath.clear();
         return true;
     }
-    if (writeAndHold(resourceName.c_str(), setupState.transformPath, transform.held)) {
+    if (writeAndHold(resourceName.c_str(), setupState.transformPath, transform.held, notCreated)) {
         transform.written = true;
         return true;
     }

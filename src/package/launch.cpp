@@ -4,10 +4,9 @@
 
 #include "os/system_folder.h"
 #include "package/command_line.h"
-#include "startup/setup_state.h"
+#include "state/setup_state.h"
 
-void launchInstaller(Text packagePath, Text transformPath, InstallCheck check,
-                     HANDLE& processHandle) {
+OSHandle launchInstaller(Text packagePath, Text transformPath, InstallCheck check) {
     InstallerCommandInput input{std::move(packagePath),
                                 std::move(transformPath),
                                 check,
@@ -19,13 +18,13 @@ void launchInstaller(Text packagePath, Text transformPath, InstallCheck check,
     // Without a current directory there is neither a SETUPEXEDIR nor a place
     // to run the installer in.
     if (input.currentDirectory.empty())
-        return;
+        return OSHandle();
     // The program comes from the system folder by full path: the search order
     // would start in the setup's own folder, where a planted msiexec.exe
     // would run, possibly elevated.
     Text application = systemFilePath("msiexec.exe");
     if (application.empty())
-        return;
+        return OSHandle();
     Text commandLine = installerCommandLine(input);
 
     STARTUPINFOA startup = {};
@@ -34,7 +33,8 @@ void launchInstaller(Text packagePath, Text transformPath, InstallCheck check,
     if (!CreateProcessA(application.c_str(), commandLine.reserve(commandLine.size()), nullptr,
                         nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
                         input.currentDirectory.c_str(), &startup, &process))
-        return;
-    CloseHandle(process.hThread);
-    processHandle = process.hProcess;
+        return OSHandle();
+    // The installer's first thread is of no use to the setup.
+    OSHandle(process.hThread).close();
+    return OSHandle(process.hProcess);
 }

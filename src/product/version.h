@@ -3,15 +3,6 @@
 
 #include "base/text.h"
 
-struct TextSplit {
-    Text head;
-    Text rest;
-};
-
-// Cuts `text` at the first `separator`: the part before it and the part after
-// it. Without a separator the whole text is the head and the rest is empty.
-TextSplit splitAtFirst(const Text& text, char separator);
-
 // Reads "major.minor.build.revision" into the version pair. Returns false
 // only for an empty text, which leaves both outputs alone. An empty piece
 // ends the reading; pieces past the fourth are ignored.

@@ -1,5 +1,7 @@
 #include "ui/confirm_plan.h"
 
+#include "base/setup_format.h"
+
 namespace {
 // The Windows Installer's own codes, which deployment tools know.
 const int32_t userExit = 1602;           // ERROR_INSTALL_USEREXIT
@@ -33,8 +35,9 @@ int32_t setupExitCode(SetupEnd end, uint32_t installerExitCode) {
 ConfirmPlan planConfirm(const ConfirmFacts& facts) {
     ConfirmPlan plan;
     // The transform follows the language that is selected, also when the
-    // list had nothing chosen: English needs none, and there is no 1033.MST.
-    plan.transformLanguage = facts.selectedLanguage == 1033 ? 0 : facts.selectedLanguage;
+    // list had nothing chosen: the package's own language needs none.
+    plan.transformLanguage =
+        facts.selectedLanguage == setup_format::baseLanguage ? 0 : facts.selectedLanguage;
     plan.writeFiles = facts.packageEmbedded;
     // A package beside the setup is named by its full path only when a
     // transform goes with it; English runs it by its bare name.

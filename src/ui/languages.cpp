@@ -1,21 +1,23 @@
 #include "ui/languages.h"
 
 #include "base/decimal.h"
-#include "startup/setup_state.h"
+#include "state/setup_state.h"
 #include "ui/message_text.h"
 
 // The texts are code page 1252 bytes; non-ASCII letters are written as
 // escapes so that the bytes do not depend on the encoding of this file.
+// The rows take their lcids from the list setup-pack checks the languages
+// against, so the two can never tell different languages apart.
 const LanguageRow LanguageTable[languageCount] = {
-    {"English", 1033},
+    {"English", setup_format::knownLanguages[0]},
     {"Fran\xE7"
      "ais",
-     1036},
-    {"Deutch", 1031},
-    {"Espa\xF1ol", 1034},
-    {"Italiano", 1040},
-    {"Holand\xEAs", 1043},
-    {"Portugu\xEAs", 1046},
+     setup_format::knownLanguages[1]},
+    {"Deutch", setup_format::knownLanguages[2]},
+    {"Espa\xF1ol", setup_format::knownLanguages[3]},
+    {"Italiano", setup_format::knownLanguages[4]},
+    {"Holand\xEAs", setup_format::knownLanguages[5]},
+    {"Portugu\xEAs", setup_format::knownLanguages[6]},
 };
 
 namespace {

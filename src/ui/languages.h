@@ -2,6 +2,7 @@
 #include <cstdint>
 
 #include "base/list.h"
+#include "base/setup_format.h"
 #include "base/text.h"
 
 struct LanguageRow {
@@ -9,9 +10,10 @@ struct LanguageRow {
     int32_t lcid; // Windows language identifier
 };
 
-constexpr int languageCount = 7;
+constexpr int languageCount = static_cast<int>(setup_format::knownLanguageCount);
 
-// The built-in languages; a row's index is the languageIndex that selects it.
+// The built-in languages, those of setup_format::knownLanguages in their
+// order; a row's index is the languageIndex that selects it.
 extern const LanguageRow LanguageTable[languageCount];
 
 enum class MessageRow {

@@ -3,13 +3,14 @@
 #include <utility>
 
 #include "base/decimal.h"
-#include "product/version.h"
+#include "base/setup_format.h"
+#include "base/text_split.h"
 
 void parseOfferedLanguages(const Text& languages, List<LanguageRow>& offered) {
     offered.clear();
     Text remaining = languages;
     while (!remaining.empty()) {
-        TextSplit split = splitAtFirst(remaining, ';');
+        TextSplit split = splitAtFirst(remaining, setup_format::languageListSeparator);
         // A number beyond 32 bits saturates, and no row has a saturated value.
         int32_t lcid = readDecimal(split.head.c_str(), split.head.size());
         for (const LanguageRow& row : LanguageTable)

@@ -7,6 +7,6 @@
 // as copies of their LanguageTable rows; unknown or empty pieces are skipped.
 void parseOfferedLanguages(const Text& languages, List<LanguageRow>& offered);
 
-// The languages that the package offers, from its LANGUAGES resource; "1033"
-// when the resource cannot be read.
+// The languages that the package offers, from its LANGUAGES resource; the
+// package's own language alone when the resource cannot be read.
 void offeredLanguages(List<LanguageRow>& offered);

@@ -1,9 +1,11 @@
-#include "startup/string_resource.h"
+#include "base/setup_format.h"
+#include "state/string_resource.h"
 #include "ui/offered_languages.h"
 
 void offeredLanguages(List<LanguageRow>& offered) {
     Text languages;
-    if (!readStringResource("LANGUAGES", languages))
-        languages = "1033";
-    parseOfferedLanguages(languages, offered);
+    if (readStringResource(setup_format::languagesResource, languages))
+        return parseOfferedLanguages(languages, offered);
+    offered.clear();
+    offered.add(LanguageTable[findLanguageRow(setup_format::baseLanguage)]);
 }

@@ -1,5 +1,6 @@
 #include "ui/setup_dialog.h"
 
+#include "base/setup_format.h"
 #include "os/handle.h"
 #include "os/resource_view.h"
 #include "os/system_folder.h"
@@ -7,7 +8,7 @@
 #include "package/extract.h"
 #include "package/launch.h"
 #include "product/installed_product.h"
-#include "startup/setup_state.h"
+#include "state/setup_state.h"
 #include "ui/confirm_plan.h"
 #include "ui/dialog_ids.h"
 #include "ui/dialog_requests.h"
@@ -40,6 +41,16 @@ void endSetup(HWND dialog, SetupEnd end) {
 
 int showMessage(HWND dialog, const Text& text, const Text& caption, UINT type) {
     return MessageBoxA(dialog, text.c_str(), caption.c_str(), type);
+}
+
+// A file or folder that extraction could not create. The box has no owner,
+// as it always had: the language dialog under it stays enabled, and a second
+// OK there is ignored.
+void showCreateFailure(const Text& path) {
+    Text message("Could not create a file named: ");
+    message.append(path).append(". Please make sure that file doesn't already exist and you have "
+                                "write permission to the directory.");
+    showMessage(nullptr, message, setupState.productName, MB_OK);
 }
 
 // The upgrade question or the later-version refusal, whole, with the
@@ -119,7 +130,7 @@ void confirm(HWND dialog) {
     LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
     int32_t chosen = static_cast<int32_t>(SendMessageA(combo, CB_GETITEMDATA, index, 0));
     selectLanguage(chosen);
-    setupState.packageEmbedded = resourceExists("PACKAGEFILE");
+    setupState.packageEmbedded = resourceExists(setup_format::packageResource);
 
     ConfirmFacts facts;
     facts.chosenLanguage = chosen;
@@ -139,7 +150,10 @@ void confirm(HWND dialog) {
         setupState.transformPath = transformFileName(plan.transformLanguage);
     else
         setupState.transformPath.clear();
-    if (plan.writeFiles && !extractPackageFiles()) {
+    Text notCreated;
+    if (plan.writeFiles && !extractPackageFiles(notCreated)) {
+        if (!notCreated.empty())
+            showCreateFailure(notCreated);
         showMessage(dialog, "Could not extract files.", setupState.productName, MB_OK);
         return endSetup(dialog, SetupEnd::extractionFailed);
     }
@@ -161,9 +175,8 @@ void confirm(HWND dialog) {
             return endSetup(dialog, SetupEnd::upgradeDeclined);
     }
 
-    HANDLE started = INVALID_HANDLE_VALUE;
-    launchInstaller(setupState.packagePath, setupState.transformPath, facts.check, started);
-    installerProcess.attach(started);
+    installerProcess =
+        launchInstaller(setupState.packagePath, setupState.transformPath, facts.check);
     if (!installerProcess.isOpen())
         return endSetup(dialog, SetupEnd::launchFailed);
     if (plan.wait)

@@ -5,9 +5,10 @@
 #include <string>
 
 #include "fuzz_check.h"
-#include "startup/arguments.h"
-#include "startup/setup_state.h"
-#include "startup/switches.h"
+#include "command_line/arguments.h"
+#include "command_line/switches.h"
+#include "entry/apply_switches.h"
+#include "state/setup_state.h"
 #include "ui/languages.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "startup/arguments.h"
+#include "command_line/arguments.h"
 #include "unit_support.h"
 
 TEST(SplitArguments, PropertiesAreTakenOutAndQuotedForMsiexec) {

@@ -3,7 +3,8 @@
 #include <initializer_list>
 
 #include "unit_support.h"
-#include "startup/switches.h"
+#include "command_line/switches.h"
+#include "entry/apply_switches.h"
 
 namespace {
 const int32_t german = 1031; // stands for the language taken from the UI language

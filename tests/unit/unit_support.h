@@ -3,7 +3,7 @@
 
 #include <ostream>
 
-#include "startup/setup_state.h"
+#include "state/setup_state.h"
 #include "ui/languages.h"
 
 // Failure messages show a Text as its characters.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/decimal.h"
+#include "base/text_split.h"
 #include "product/version.h"
 #include "unit_support.h"
 

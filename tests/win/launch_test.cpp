@@ -11,7 +11,7 @@
 
 #include "package/command_line.h"
 #include "package/launch.h"
-#include "startup/setup_state.h"
+#include "state/setup_state.h"
 #include "win_test_support.h"
 
 namespace {
@@ -77,16 +77,15 @@ class Launch : public ::testing::Test {
     // Launches, waits for the started program and reads what it recorded.
     bool launchAndRecord(const char* package, const char* transform, InstallCheck check,
                          Record& record) {
-        HANDLE process = INVALID_HANDLE_VALUE;
-        launchInstaller(package, transform, check, process);
-        if (process == INVALID_HANDLE_VALUE || process == nullptr) {
+        OSHandle process = launchInstaller(package, transform, check);
+        if (!process.isOpen()) {
             ADD_FAILURE() << "nothing was started";
             return false;
         }
-        bool ended = WaitForSingleObject(process, 30000) == WAIT_OBJECT_0;
+        bool ended = WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0;
         DWORD exitCode = 0;
-        GetExitCodeProcess(process, &exitCode);
-        CloseHandle(process);
+        GetExitCodeProcess(process.get(), &exitCode);
+        process.close();
         if (!ended || exitCode != fakeExitCode) {
             ADD_FAILURE() << "the started program ended with " << exitCode;
             return false;
@@ -162,9 +161,7 @@ TEST_F(Launch, WithoutTheSystemMsiexecNothingStarts) {
     ASSERT_TRUE(DeleteFileA(systemMsiexec.c_str()));
 
     MessageBoxWatcher watcher;
-    HANDLE process = INVALID_HANDLE_VALUE;
-    launchInstaller("Example.msi", "", InstallCheck::Proceed, process);
-    EXPECT_EQ(process, INVALID_HANDLE_VALUE);
+    EXPECT_FALSE(launchInstaller("Example.msi", "", InstallCheck::Proceed).isOpen());
     Sleep(1000);
     EXPECT_FALSE(fileExists(recordFile)) << "the planted msiexec.exe ran";
     EXPECT_TRUE(watcher.stop().empty());

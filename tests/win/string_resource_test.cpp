@@ -6,7 +6,7 @@
 #include <string>
 
 #include "os/resource_view.h"
-#include "startup/string_resource.h"
+#include "state/string_resource.h"
 
 namespace {
 

@@ -123,17 +123,17 @@ TEST(MultiWaitEvent, WithoutItsEventReturnsNoEventAtOnce) {
 TEST(MultiWaitEvent, IsCreatedOnceAutomaticResetAndNotSet) {
     MultiWaitEvent event;
     ASSERT_TRUE(event.create());
-    HANDLE created = event.handle;
+    HANDLE created = event.handle();
     ASSERT_NE(created, nullptr);
     EXPECT_FALSE(event.create());
-    EXPECT_EQ(event.handle, created);
+    EXPECT_EQ(event.handle(), created);
 
     HANDLE other = newEvent(true, false);
     DWORD start = GetTickCount();
     EXPECT_EQ(event.wait(other, 100), WaitResult::Timeout);
     EXPECT_GE(GetTickCount() - start, 80u);
 
-    ASSERT_TRUE(SetEvent(event.handle));
+    ASSERT_TRUE(SetEvent(event.handle()));
     EXPECT_EQ(event.wait(other, 0), WaitResult::EventSignalled);
     // Automatic reset: the wait consumed the signal.
     EXPECT_EQ(event.wait(other, 0), WaitResult::Timeout);
@@ -145,7 +145,7 @@ TEST(MultiWaitEvent, ItsOwnEventWinsWhenBothAreSignalled) {
     ASSERT_TRUE(event.create());
     HANDLE other = newEvent(true, true);
 
-    ASSERT_TRUE(SetEvent(event.handle));
+    ASSERT_TRUE(SetEvent(event.handle()));
     EXPECT_EQ(event.wait(other, INFINITE), WaitResult::EventSignalled);
     EXPECT_EQ(event.wait(other, INFINITE), WaitResult::HandleSignalled);
     CloseHandle(other);
@@ -199,7 +199,7 @@ TEST(InstallerWatch, PostsOneCloseWhenTheProcessEndsAndLeavesItsHandleOpen) {
         DWORD threadExit = 1;
         EXPECT_TRUE(GetExitCodeThread(thread, &threadExit));
         EXPECT_EQ(threadExit, 0u);
-        EXPECT_EQ(watch.threadHandle, nullptr);
+        EXPECT_EQ(watch.threadHandle(), nullptr);
         CloseHandle(thread);
     }
     pump(300);
@@ -231,7 +231,7 @@ TEST(InstallerWatch, WithoutWindowPostsNothingAndStillEnds) {
     DWORD threadExit = 1;
     EXPECT_TRUE(GetExitCodeThread(thread, &threadExit));
     EXPECT_EQ(threadExit, 0u);
-    EXPECT_EQ(watch.threadHandle, nullptr);
+    EXPECT_EQ(watch.threadHandle(), nullptr);
     pump(300);
     EXPECT_EQ(counter.closes, 0);
     MSG message;
@@ -251,7 +251,7 @@ TEST(InstallerWatch, StopEventEndsTheWait) {
     pump(200);
     EXPECT_EQ(counter.closes, 0) << "the watch ended before anything was signalled";
 
-    ASSERT_TRUE(SetEvent(watch.stopEvent.handle));
+    ASSERT_TRUE(SetEvent(watch.stopEvent.handle()));
     pump(5000, &counter, 1);
     EXPECT_TRUE(ended(thread, 5000));
     pump(200);
@@ -291,11 +291,11 @@ TEST(InstallerWatch, SecondStartWhileRunningIsRefusedAndChangesNothing) {
     WaitThread watch;
     watch.notifyWindow = counter.window;
     ASSERT_TRUE(watch.start(first));
-    HANDLE threadHandle = watch.threadHandle;
+    HANDLE threadHandle = watch.threadHandle();
     unsigned threadId = watch.threadId;
 
     EXPECT_FALSE(watch.start(second));
-    EXPECT_EQ(watch.threadHandle, threadHandle);
+    EXPECT_EQ(watch.threadHandle(), threadHandle);
     EXPECT_EQ(watch.threadId, threadId);
     EXPECT_EQ(watch.parameter, first);
 
@@ -316,14 +316,14 @@ TEST(InstallerWatch, EndedWatchStartsAgainWithItsStopEvent) {
     WaitThread watch;
     watch.notifyWindow = counter.window;
     ASSERT_TRUE(watch.start(installer));
-    HANDLE stopEvent = watch.stopEvent.handle;
+    HANDLE stopEvent = watch.stopEvent.handle();
     ASSERT_NE(stopEvent, nullptr);
     pump(5000, &counter, 1);
     ASSERT_EQ(counter.closes, 1);
-    ASSERT_EQ(watch.threadHandle, nullptr);
+    ASSERT_EQ(watch.threadHandle(), nullptr);
 
     ASSERT_TRUE(watch.start(installer));
-    EXPECT_EQ(watch.stopEvent.handle, stopEvent);
+    EXPECT_EQ(watch.stopEvent.handle(), stopEvent);
     pump(5000, &counter, 2);
     EXPECT_EQ(counter.closes, 2);
     CloseHandle(installer);
@@ -335,22 +335,22 @@ TEST(InstallerWatch, ThreadAndStopEventHaveNoNullDaclAndAreNotInherited) {
     ASSERT_TRUE(watch.start(installer));
     // Both exist as soon as start returns, and the thread keeps its handle
     // while it waits.
-    ASSERT_NE(watch.threadHandle, nullptr);
-    ASSERT_NE(watch.stopEvent.handle, nullptr);
+    ASSERT_NE(watch.threadHandle(), nullptr);
+    ASSERT_NE(watch.stopEvent.handle(), nullptr);
 
     std::string failure;
-    EXPECT_FALSE(hasNullDacl(watch.threadHandle, failure));
+    EXPECT_FALSE(hasNullDacl(watch.threadHandle(), failure));
     EXPECT_EQ(failure, "");
-    EXPECT_FALSE(hasNullDacl(watch.stopEvent.handle, failure));
+    EXPECT_FALSE(hasNullDacl(watch.stopEvent.handle(), failure));
     EXPECT_EQ(failure, "");
-    EXPECT_FALSE(inheritable(watch.threadHandle));
-    EXPECT_FALSE(inheritable(watch.stopEvent.handle));
+    EXPECT_FALSE(inheritable(watch.threadHandle()));
+    EXPECT_FALSE(inheritable(watch.stopEvent.handle()));
 
     MultiWaitEvent event;
     ASSERT_TRUE(event.create());
-    EXPECT_FALSE(hasNullDacl(event.handle, failure));
+    EXPECT_FALSE(hasNullDacl(event.handle(), failure));
     EXPECT_EQ(failure, "");
-    EXPECT_FALSE(inheritable(event.handle));
+    EXPECT_FALSE(inheritable(event.handle()));
 
     SetEvent(installer);
     CloseHandle(installer);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/decimal.h"
+#include "base/text_split.h"
 #include "product/version.h"
 #include "ui/languages.h"
 

@@ -2,7 +2,7 @@
 
 #include "base/text.h"
 
-// Reads the UTF-16 text resource `name` (RT_RCDATA, language 1033) into
+// Reads the UTF-16 text resource `name` (one that setup-pack writes) into
 // `field` in the ANSI code page. Returns false, and leaves the field alone,
 // when the resource is absent or empty.
 bool readStringResource(const char* name, Text& field);

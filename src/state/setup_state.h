@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 
+#include "base/setup_format.h"
 #include "base/text.h"
 
 // The one program-wide record of the setup. Every module reads and writes
@@ -16,7 +17,8 @@ struct SetupState {
     Text logPath;
     Text installerProperties;    // NAME="value" pieces from the command line, for msiexec
     bool rebootProperty = false; // among them a REBOOT, which then decides about a restart
-    int32_t languageId = 1033;   // always the lcid of LanguageTable row languageIndex
+    // Always the lcid of LanguageTable row languageIndex.
+    int32_t languageId = setup_format::baseLanguage;
     int32_t languageIndex = 0;
     bool languageFixed = false;
     bool packageEmbedded = false;

@@ -1,10 +1,9 @@
-#include "startup/switches.h"
+#include "command_line/switches.h"
 
 #include <cstring>
 
 #include "base/decimal.h"
-#include "startup/setup_state.h"
-#include "ui/languages.h"
+#include "base/setup_format.h"
 
 void splitSwitches(const char* commandLine, List<Text>& tokens) {
     const char* slash = commandLine ? std::strchr(commandLine, '/') : nullptr;
@@ -18,7 +17,8 @@ void splitSwitches(const char* commandLine, List<Text>& tokens) {
     }
 }
 
-void parseCommandLine(const char* commandLine) {
+SetupSwitches readSwitches(const char* commandLine) {
+    SetupSwitches found;
     List<Text> tokens;
     splitSwitches(commandLine, tokens);
     for (size_t i = 0; i < tokens.size(); ++i) {
@@ -29,24 +29,21 @@ void parseCommandLine(const char* commandLine) {
         case 'L':
         case 'l': {
             int32_t lcid = readDecimal(token.c_str() + 2, token.size() - 2);
-            if (selectLanguage(lcid))
-                setupState.languageFixed = true;
+            if (setup_format::isKnownLanguage(lcid))
+                found.language = lcid;
             break;
         }
         case 'S':
         case 's':
-            setupState.silent = true;
-            if (!setupState.languageFixed) {
-                setupState.languageFixed = true;
-                selectLanguage(1033);
-            }
+            found.silent = true;
             break;
         case 'W':
         case 'w':
-            setupState.waitForInstaller = true;
+            found.wait = true;
             break;
         default:
             break;
         }
     }
+    return found;
 }

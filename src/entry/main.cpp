@@ -1,16 +1,21 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "base/setup_format.h"
+#include "command_line/arguments.h"
+#include "entry/apply_switches.h"
 #include "os/system_folder.h"
 #include "product/version.h"
-#include "startup/arguments.h"
-#include "startup/setup_state.h"
-#include "startup/string_resource.h"
-#include "startup/switches.h"
+#include "state/setup_state.h"
+#include "state/string_resource.h"
 #include "ui/confirm_plan.h"
 #include "ui/dialog_ids.h"
 #include "ui/languages.h"
 #include "ui/setup_dialog.h"
+
+// The resource script names the dialog by the macro; setup-pack looks for it
+// by the number both agree on.
+static_assert(IDD_SETUP == setup_format::setupDialogId, "the dialog setup-pack looks for");
 
 namespace {
 struct RequiredText {
@@ -26,10 +31,14 @@ void showStartupFailure(const char* text) {
 // Reads the product data; shows the box of the first text that is missing.
 bool readProductData() {
     const RequiredText required[] = {
-        {"PACKAGENAME", &setupState.packagePath, "Could not get msi filename from the resource."},
-        {"PRODUCTCODE", &setupState.productCode, "Could not get product code from the resource."},
-        {"PRODUCTNAME", &setupState.productName, "Could not get product name from the resource."},
-        {"VERSION", &setupState.versionText, "Could not get version number from the resource."},
+        {setup_format::packageNameResource, &setupState.packagePath,
+         "Could not get msi filename from the resource."},
+        {setup_format::productCodeResource, &setupState.productCode,
+         "Could not get product code from the resource."},
+        {setup_format::productNameResource, &setupState.productName,
+         "Could not get product name from the resource."},
+        {setup_format::versionResource, &setupState.versionText,
+         "Could not get version number from the resource."},
     };
     for (const RequiredText& text : required) {
         if (!readStringResource(text.resourceName, *text.field)) {
@@ -41,7 +50,7 @@ bool readProductData() {
         showStartupFailure("Could not interpret version number string.");
         return false;
     }
-    if (!readStringResource("LOGPATH", setupState.logPath))
+    if (!readStringResource(setup_format::logPathResource, setupState.logPath))
         setupState.logPath.clear();
     return true;
 }

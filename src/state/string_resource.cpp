@@ -1,4 +1,4 @@
-#include "startup/string_resource.h"
+#include "state/string_resource.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "startup/arguments.h"
+#include "command_line/arguments.h"
 
 namespace {
 bool isSeparator(char c) {

@@ -1,3 +1,0 @@
-#include "startup/setup_state.h"
-
-SetupState setupState;

@@ -1,0 +1,3 @@
+#include "state/setup_state.h"
+
+SetupState setupState;
