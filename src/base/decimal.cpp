@@ -27,17 +27,3 @@ int32_t readDecimal(const char* text, size_t length) {
     }
     return static_cast<int32_t>(negative ? -value : value);
 }
-
-Text decimalText(int32_t value) {
-    char digits[11];
-    size_t count = 0;
-    // Unsigned, so that INT32_MIN has a magnitude.
-    uint32_t magnitude =
-        value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    do {
-        digits[sizeof(digits) - ++count] = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude);
-    Text text(value < 0 ? "-" : "");
-    return text.append(digits + sizeof(digits) - count, count);
-}

@@ -1,6 +1,5 @@
 #include "ui/languages.h"
 
-#include "base/decimal.h"
 #include "state/setup_state.h"
 #include "ui/message_text.h"
 
@@ -27,8 +26,12 @@ const char upgradeText[] = "This Setup will perform an upgrade of '%s'. Do you w
 const char laterText[] =
     "A later version of %s is already installed on this machine. Setup cannot continue.";
 
-// The help box: one "%s" takes the offered languages. Dutch and Portuguese
-// read English, as their dialog does.
+// The help box: its one "%s" takes the languages that /L accepts, named as
+// the dialog names them. Dutch and Portuguese read English, as their dialog
+// does.
+const char helpLanguages[] = "1033 English, 1036 Fran\xE7"
+                             "ais, 1031 Deutch, 1034 Espa\xF1ol, 1040 Italiano, 1043 Holand\xEAs, "
+                             "1046 Portugu\xEAs";
 const char englishHelp[] =
     "setup.exe [/L<lcid>] [/S | /P] [/W] [/log PATH] [NAME=value]...\n"
     "\n"
@@ -157,12 +160,6 @@ Text localizedText(MessageRow row) {
     return Text(MessageTable[static_cast<int>(row)][setupState.languageIndex]);
 }
 
-Text helpText(const List<LanguageRow>& offered) {
-    Text languages;
-    for (size_t i = 0; i < offered.size(); ++i) {
-        if (i)
-            languages.append(", ");
-        languages.append(decimalText(offered[i].lcid)).append(' ').append(offered[i].name);
-    }
-    return formatWithProductName(helpTable[setupState.languageIndex], languages);
+Text helpText() {
+    return formatWithProductName(helpTable[setupState.languageIndex], helpLanguages);
 }

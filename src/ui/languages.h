@@ -1,7 +1,6 @@
 #pragma once
 #include <cstdint>
 
-#include "base/list.h"
 #include "base/setup_format.h"
 #include "base/text.h"
 
@@ -39,7 +38,6 @@ Text localizedText(MessageRow row);
 // The first LanguageTable row with this lcid, or -1.
 int findLanguageRow(int32_t lcid);
 
-// The help box text in the selected language: the switches, the property
-// arguments and the exit codes, with the `offered` languages in it as
-// "1033 English, 1036 Fran\xE7ais, ...".
-Text helpText(const List<LanguageRow>& offered);
+// The help box text in the selected language: the switches with every
+// language that /L accepts, the property arguments and the exit codes.
+Text helpText();

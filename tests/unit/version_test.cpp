@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <string>
 
 #include "base/decimal.h"
 #include "base/text_split.h"
@@ -51,14 +50,6 @@ TEST(ReadDecimal, SaturatesAtTheEndsOf32Bits) {
     EXPECT_EQ(readDecimal("10365", 4), 1036); // stops at the given length
     EXPECT_EQ(readDecimal(" \t\r\n+7x", 7), 7);
     EXPECT_EQ(readDecimal("- 7", 3), 0);
-}
-
-TEST(DecimalText, ReadsBackAsTheSameNumber) {
-    for (int32_t value : {0, 7, 10, 1036, -1036, INT_MAX, INT_MIN}) {
-        Text text = decimalText(value);
-        EXPECT_EQ(readDecimal(text.c_str(), text.size()), value) << text.c_str();
-        EXPECT_EQ(text.size(), std::to_string(value).size()) << text.c_str();
-    }
 }
 
 TEST(SplitAtFirst, CutsAtTheFirstSeparatorOnly) {
