@@ -15,6 +15,7 @@ struct SwitchCase {
     bool languageFixed;
     bool silent;
     bool waitForInstaller;
+    bool progressOnly = false;
 };
 
 class Switches : public FreshSetupState {
@@ -29,6 +30,7 @@ class Switches : public FreshSetupState {
             EXPECT_EQ(setupState.languageFixed, c.languageFixed);
             EXPECT_EQ(setupState.silent, c.silent);
             EXPECT_EQ(setupState.waitForInstaller, c.waitForInstaller);
+            EXPECT_EQ(setupState.progressOnly, c.progressOnly);
         }
     }
 };
@@ -122,4 +124,71 @@ TEST_F(Switches, TextThatIsNoSwitchChangesNothing) {
         {"/", german, false, false, false},
         {"/X /? /1036", german, false, false, false},
     });
+}
+
+TEST_F(Switches, ProgressOnlyIsQuietUnlessSilentIsGivenToo) {
+    expectOutcomes({
+        {"/P", 1033, true, true, false, true},
+        {"/passive /W", 1033, true, true, true, true},
+        {"/p /L1036", 1036, true, true, false, true},
+        {"/P /S", 1033, true, true, false, false},
+        {"/S /P", 1033, true, true, false, false},
+        {"/L9999 /P", 1033, true, true, false, true},
+    });
+}
+
+TEST_F(Switches, OnlyAnLThatSelectsNamesTheLanguage) {
+    for (const char* line : {"/L1036", "/S /L1031", "/L1043 /P"}) {
+        setupState = SetupState();
+        parseCommandLine(line);
+        EXPECT_TRUE(setupState.languageNamed) << line;
+    }
+    for (const char* line : {"/S", "/P", "/L9999 /S", "/log C:\\x.log", ""}) {
+        setupState = SetupState();
+        parseCommandLine(line);
+        EXPECT_FALSE(setupState.languageNamed) << line;
+    }
+}
+
+TEST(ReadSwitches, LogNamesAFileByTheRestOfItsTokenAndIsNoLanguage) {
+    struct {
+        const char* commandLine;
+        bool logGiven;
+        const char* logPath;
+        const char* logSwitch;
+        int32_t language;
+    } const cases[] = {
+        {"/log C:\\Temp\\x.log", true, "C:\\Temp\\x.log", "/log C:\\Temp\\x.log", 0},
+        {"/LOG=\"C:\\My Logs\\x.log\" /L1036", true, "C:\\My Logs\\x.log",
+         "/LOG=\"C:\\My Logs\\x.log\"", 1036},
+        {"/L1031 /Log:x.log", true, "x.log", "/Log:x.log", 1031},
+        {"/log   x.log   ", true, "x.log", "/log   x.log", 0},
+        {"/log \"x.log", true, "x.log", "/log \"x.log", 0},
+        // The last one counts; empty ones are given, to be refused.
+        {"/log a.log /log b.log", true, "b.log", "/log b.log", 0},
+        {"/log", true, "", "/log", 0},
+        {"/log= /S", true, "", "/log=", 0},
+        {"/log \"\"", true, "", "/log \"\"", 0},
+        // A '/' ends the token as it ends every token.
+        {"/log C:/x.log", true, "C:", "/log C:", 0},
+        // No /log token: an /L whose number has no digits.
+        {"/logfile x.log", false, "", "", 0},
+        {"/lo g", false, "", "", 0},
+        {"/L1036", false, "", "", 1036},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        SetupSwitches found = readSwitches(c.commandLine);
+        EXPECT_EQ(found.logGiven, c.logGiven);
+        EXPECT_EQ(found.logPath, c.logPath);
+        EXPECT_EQ(found.logSwitch, c.logSwitch);
+        EXPECT_EQ(found.language, c.language);
+    }
+}
+
+TEST(ReadSwitches, HelpIsTheQuestionMarkOrTheWordHelp) {
+    for (const char* line : {"/?", "/help", "/HELP", "/Help  /S", "/?x", "/S /? /L1036"})
+        EXPECT_TRUE(readSwitches(line).help) << line;
+    for (const char* line : {"/h", "/helper", "/hel", "?", "/ ?", "/log ?"})
+        EXPECT_FALSE(readSwitches(line).help) << line;
 }
