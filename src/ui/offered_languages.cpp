@@ -19,3 +19,10 @@ void parseOfferedLanguages(const Text& languages, List<LanguageRow>& offered) {
         remaining = std::move(split.rest);
     }
 }
+
+bool offersLanguage(const List<LanguageRow>& offered, int32_t lcid) {
+    for (size_t i = 0; i < offered.size(); ++i)
+        if (offered[i].lcid == lcid)
+            return true;
+    return false;
+}
