@@ -13,11 +13,15 @@ void parseOfferedLanguages(const Text& languages, List<LanguageRow>& offered) {
         TextSplit split = splitAtFirst(remaining, setup_format::languageListSeparator);
         // A number beyond 32 bits saturates, and no row has a saturated value.
         int32_t lcid = readDecimal(split.head.c_str(), split.head.size());
-        for (const LanguageRow& row : LanguageTable)
-            if (row.lcid == lcid)
-                offered.add(row);
+        addOfferedLanguage(lcid, offered);
         remaining = std::move(split.rest);
     }
+}
+
+void addOfferedLanguage(int32_t lcid, List<LanguageRow>& offered) {
+    for (const LanguageRow& row : LanguageTable)
+        if (row.lcid == lcid)
+            offered.add(row);
 }
 
 bool offersLanguage(const List<LanguageRow>& offered, int32_t lcid) {

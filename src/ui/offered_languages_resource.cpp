@@ -7,5 +7,5 @@ void offeredLanguages(List<LanguageRow>& offered) {
     if (readStringResource(setup_format::languagesResource, languages))
         return parseOfferedLanguages(languages, offered);
     offered.clear();
-    offered.add(LanguageTable[findLanguageRow(setup_format::baseLanguage)]);
+    addOfferedLanguage(setup_format::baseLanguage, offered);
 }
