@@ -32,7 +32,6 @@
 //                                      product as the Windows Installer
 //                                      reports it
 //   product-name CODE                  prints the installed product's name
-//   product-language CODE              prints the installed product's language
 //   registry KEY NAME                  prints a value under HKEY_CURRENT_USER
 //   environment                        prints the UI language and code page
 //
@@ -211,8 +210,6 @@ class Driver {
             product(words[1]);
         else if (name == "product-name" && words.size() == 2)
             productName(words[1]);
-        else if (name == "product-language" && words.size() == 2)
-            productLanguage(words[1]);
         else if (name == "registry" && words.size() == 3)
             registryValue(words[1], words[2]);
         else if (name == "environment" && words.size() == 1)
@@ -467,29 +464,26 @@ class Driver {
         std::printf("%s\n", names.empty() ? " none" : "");
     }
 
-    // A property of the installed product as the Windows Installer reports
-    // it, after LABEL; "LABEL error CODE" when the query fails.
-    static void productInfo(const char* label, const std::string& code, const char* property,
-                            bool quote) {
-        char value[256] = {};
-        DWORD length = sizeof(value);
-        UINT result = MsiGetProductInfoA(code.c_str(), property, value, &length);
-        if (result != ERROR_SUCCESS)
-            std::printf("%s error %u\n", label, result);
+    void product(const std::string& code) {
+        char version[64] = {};
+        DWORD length = sizeof(version);
+        UINT result =
+            MsiGetProductInfoA(code.c_str(), INSTALLPROPERTY_VERSIONSTRING, version, &length);
+        if (result == ERROR_SUCCESS)
+            std::printf("product %s\n", version);
         else
-            std::printf("%s %s\n", label, quote ? quoted(value).c_str() : value);
+            std::printf("product error %u\n", result);
     }
 
-    static void product(const std::string& code) {
-        productInfo("product", code, INSTALLPROPERTY_VERSIONSTRING, false);
-    }
-
-    static void productName(const std::string& code) {
-        productInfo("product-name", code, INSTALLPROPERTY_INSTALLEDPRODUCTNAME, true);
-    }
-
-    static void productLanguage(const std::string& code) {
-        productInfo("product-language", code, INSTALLPROPERTY_LANGUAGE, false);
+    void productName(const std::string& code) {
+        char name[256] = {};
+        DWORD length = sizeof(name);
+        UINT result =
+            MsiGetProductInfoA(code.c_str(), INSTALLPROPERTY_INSTALLEDPRODUCTNAME, name, &length);
+        if (result == ERROR_SUCCESS)
+            std::printf("product-name %s\n", quoted(name).c_str());
+        else
+            std::printf("product-name error %u\n", result);
     }
 
     void registryValue(const std::string& key, const std::string& name) {

@@ -641,40 +641,29 @@ EOF
 languages-upgrade)
   # A French installation upgraded by a quiet setup without /L stays French:
   # the installer is given the French transform, and the product keeps its
-  # French name and greeting. /L still wins. A third run, by a user whose UI
-  # language is English, opens the dialog in French with "Français" chosen.
+  # French name and greeting. Under an English UI language, the dialog of a
+  # third run starts in French with "Français" chosen.
   new_prefix
   pack_languages
   old_setup=$languages_setup
   pack_languages 1.0.2
   temp=$(temp_folder)
-  drive environment -- run "$old_setup" /S /L1036 -- exit -- product "$product" -- \
-    product-language "$product"
-  drive run "$languages_setup" /S -- window "Setup Test Product" -- press OK -- exit -- \
-    product "$product" -- product-language "$product" -- product-name "$product" -- \
-    registry "$product_key" Greeting
-  log_properties ProductName TRANSFORMS REINSTALL
-  drive run "$languages_setup" -- window "Choisissez la langue d'installation" -- \
-    press Annuler -- exit -- temp-files
-  drive run "$languages_setup" /S /L1031 -- exit -- product-language "$product"
+  drive environment -- run "$old_setup" /S /L1036 -- exit -- run "$languages_setup" /S -- \
+    window "Setup Test Product" -- press OK -- exit -- product "$product" -- \
+    product-name "$product" -- registry "$product_key" Greeting -- run "$languages_setup" -- \
+    window "Choisissez la langue d'installation" -- press Annuler -- exit
   log_properties TRANSFORMS
   expect <<EOF
 ui-language 1033 code-page 1252
 run /S /L1036
 exit 0
-product 1.0.1
-product-language 1036
 run /S
 $(upgrade_window)
 press "OK"
 exit 0
 product 1.0.2
-product-language 1036
 product-name "Produit de test"
 registry Greeting "Bonjour à tous"
-ProductName = Produit de test
-TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
-REINSTALL = ALL
 run
 window "Choisissez la langue d'installation"
   button "OK"
@@ -683,72 +672,51 @@ window "Choisissez la langue d'installation"
   text "Choisissez la langue d'installation dans la liste ci-dessous."
 press "Annuler"
 exit 1602
-temp-files none
-run /S /L1031
-exit 0
-product-language 1031
-TRANSFORMS = ${temp}setup-RANDOM\\1031.MST
+TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
 EOF
   ;;
 
-progress-only)
-  # /P over an older version: the upgrade question as under /S, then the
-  # installer with its progress-only interface (the Installer's basic UI
-  # level, 3), English, no restart. /S beside /P wins: no interface (2).
+peer-switches)
+  # /? shows the switches, the property arguments and the exit codes in the
+  # setup's language (their text is the unit tests'; here its first line, in
+  # the French of /L1036) and starts nothing. /P over an older version: the upgrade
+  # question as under /S, then the installer's progress-only interface (the
+  # Installer's UI level 3) and no restart; /log with a relative path writes
+  # the log there instead of LOGPATH, /L1036 beside it still French. A /log
+  # path that cannot be written is refused (1639) before anything is written
+  # or started, with a box unless quiet. Last, a stand-in msiexec.exe shows
+  # the command line: /passive, and the log by its full path.
   new_prefix
+  mkdir -p "$media"
   preinstall product-1.0.0.msi
-  drive run "$(setup product)" /P -- window "Setup Test Product" -- press OK -- exit -- \
-    temp-files -- product "$product"
-  log_properties UILevel REBOOT TRANSFORMS REINSTALL
-  drive run "$(setup product)" /P /S -- exit -- product "$product"
-  log_properties UILevel
+  temp=$(temp_folder)
+  drive run "$(setup product)" /L1036 /? -- window "Setup Test Product" -- press OK -- exit -- \
+    run --cwd 'C:\Setup Media' "$(setup product)" /P /log setup.log /L1036 -- \
+    window "Setup Test Product" -- press OK -- exit -- product "$product" -- \
+    run "$(setup product)" /S '/log C:\missing\setup.log' -- exit -- \
+    run "$(setup product)" /log= -- window "" -- press OK -- exit -- temp-files
+  sed -i '/^  text "setup.exe/,/^press/{/^  text\|^press/!d}' "$transcript"
+  note "LOGPATH log: $([ -e "$log" ] && echo written || echo absent)"
+  log=$media/setup.log
+  log_properties UILevel REBOOT TRANSFORMS
+  system=$prefix/drive_c/windows/syswow64
+  rm "$system/msiexec.exe"
+  cp "$E2E_STAND_IN" "$system/msiexec.exe"
+  drive run --cwd 'C:\Setup Media' "$(setup product)" /P /log setup.log -- exit
+  note "installer started as: $(cat "$system/msiexec.exe.ran")"
   expect <<EOF
-run /P
+run /L1036 /?
+window "Setup Test Product"
+  button "OK"
+  text "setup.exe [/L<lcid>] [/S | /P] [/W] [/log CHEMIN] [NOM=valeur]...
+press "OK"
+exit 0
+run /P /log setup.log /L1036
 $(upgrade_window)
 press "OK"
 exit 0
-temp-files none
 product 1.0.1
-UILevel = 3
-REBOOT = ReallySuppress
-TRANSFORMS absent
-REINSTALL = ALL
-run /P /S
-exit 0
-product 1.0.1
-UILevel = 2
-EOF
-  ;;
-
-log-path)
-  # /log with a path relative to the current directory: the installer's log
-  # is written there instead of the setup's LOGPATH, and an /L next to it
-  # still selects French. A path the installer cannot write is refused
-  # before anything is written or started (1639), with a box unless quiet.
-  new_prefix
-  mkdir -p "$media"
-  temp=$(temp_folder)
-  drive run --cwd 'C:\Setup Media' "$(setup product)" /S /log setup.log /L1036 -- exit -- \
-    temp-files -- product "$product"
-  note "LOGPATH log: $([ -e "$log" ] && echo written || echo absent)"
-  log=$media/setup.log
-  log_properties TRANSFORMS SETUPEXEDIR
-  drive run "$(setup product)" /S '/log C:\missing\setup.log' -- exit -- \
-    run "$(setup product)" /P '/log="C:\Setup Media"' -- exit -- \
-    run "$(setup product)" /log= -- window "" -- press OK -- exit -- temp-files
-  note "C:\\missing: $([ -e "$prefix/drive_c/missing" ] && echo exists || echo absent)"
-  left_in media "$media"
-  expect <<EOF
-run /S /log setup.log /L1036
-exit 0
-temp-files none
-product 1.0.1
-LOGPATH log: absent
-TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
-SETUPEXEDIR = C:\\Setup Media
 run /S /log C:\\missing\\setup.log
-exit 1639
-run /P /log="C:\\Setup Media"
 exit 1639
 run /log=
 $(box "" "This command line argument is not accepted:
@@ -758,80 +726,13 @@ $(box "" "This command line argument is not accepted:
 The installer cannot write its log file there.")
 exit 1639
 temp-files none
-C:\\missing: absent
-media: setup.log
-EOF
-  ;;
-
-installer-command-line)
-  # What the installer is given, recorded by a stand-in for the system's
-  # msiexec.exe: /P brings /passive in place of /qn, and a relative /log
-  # path reaches it as a full path, with the French transform of /L1036.
-  new_prefix
-  mkdir -p "$media"
-  temp=$(temp_folder)
-  system=$prefix/drive_c/windows/syswow64
-  rm "$system/msiexec.exe"
-  cp "$E2E_STAND_IN" "$system/msiexec.exe"
-  drive run --cwd 'C:\Setup Media' "$(setup product)" /P /log setup.log /L1036 -- exit -- \
-    temp-files
-  note "installer started as: $(cat "$system/msiexec.exe.ran")"
-  expect <<EOF
-run /P /log setup.log /L1036
+LOGPATH log: absent
+UILevel = 3
+REBOOT = ReallySuppress
+TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
+run /P /log setup.log
 exit 0
-temp-files none
-installer started as: msiexec.exe /passive /i "${temp}setup-RANDOM\\setup-test.msi" TRANSFORMS="${temp}setup-RANDOM\\1036.MST" SETUPEXEDIR="C:\\Setup Media" REBOOT=ReallySuppress /l*vx "C:\\Setup Media\\setup.log"
-EOF
-  ;;
-
-help)
-  # /? and /help: a box with the switches, the property arguments and the
-  # exit codes in the setup's language; nothing written, started or
-  # installed, exit 0.
-  new_prefix
-  drive run "$(setup product)" /? -- window "Setup Test Product" -- press OK -- exit -- \
-    temp-files -- product "$product"
-  language fr_FR.UTF-8
-  drive run "$(setup product)" /help -- window "Setup Test Product" -- press OK -- exit -- \
-    temp-files
-  note "logs: $(find "$prefix/drive_c" -maxdepth 1 -name '*.log' | wc -l)"
-  expect <<EOF
-run /?
-window "Setup Test Product"
-  button "OK"
-  text "setup.exe [/L<lcid>] [/S | /P] [/W] [/log PATH] [NAME=value]...
-
-/L<lcid>	setup language: 1033 English, 1036 Français, 1031 Deutch, 1034 Español, 1040 Italiano, 1043 Holandês, 1046 Português
-/S	quiet installation, never restarts the machine
-/P	like /S, showing the installer's progress
-/W	wait for the installer
-/log PATH	the installer's log file
-/?, /help	this help
-NAME=value	installer property, e.g. INSTALLDIR="C:\Program Files\Product"
-
-Exit codes: 0 installed, 3010 installed (restart needed), 1602 cancelled, 1603 failed, 1618 another installation is running, 1638 a later version is installed, 1639 invalid command line, 1 damaged setup; otherwise the installer's own code."
-press "OK"
-exit 0
-temp-files none
-product error 1605
-run /help
-window "Setup Test Product"
-  button "OK"
-  text "setup.exe [/L<lcid>] [/S | /P] [/W] [/log CHEMIN] [NOM=valeur]...
-
-/L<lcid>	langue d'installation : 1033 English, 1036 Français, 1031 Deutch, 1034 Español, 1040 Italiano, 1043 Holandês, 1046 Português
-/S	installation silencieuse, sans redémarrage de l'ordinateur
-/P	comme /S, en affichant la progression
-/W	attendre la fin de l'installation
-/log CHEMIN	fichier journal de l'installation
-/?, /help	cette aide
-NOM=valeur	propriété de l'installation, par ex. INSTALLDIR="C:\Program Files\Produit"
-
-Codes de sortie : 0 installé, 3010 installé (redémarrage nécessaire), 1602 annulé, 1603 échec, 1618 une autre installation est en cours, 1638 une version plus récente est installée, 1639 ligne de commande non valide, 1 programme d'installation endommagé ; sinon le code du programme d'installation Windows."
-press "OK"
-exit 0
-temp-files none
-logs: 0
+installer started as: msiexec.exe /passive /i "${temp}setup-RANDOM\\setup-test.msi" SETUPEXEDIR="C:\\Setup Media" REBOOT=ReallySuppress /l*vx "C:\\Setup Media\\setup.log"
 EOF
   ;;
 

@@ -36,12 +36,6 @@ TEST(InstallerCommandLine, EachOptionalPieceStandsAlone) {
               "msiexec.exe /qn /i \"C:\\Temp\\Example.msi\" SETUPEXEDIR=\"D:\\Setup\" "
               "REBOOT=ReallySuppress");
 
-    // Progress only takes the place of /qn; the rest of a silent run stays.
-    input.progressOnly = true;
-    EXPECT_EQ(installerCommandLine(input),
-              "msiexec.exe /passive /i \"C:\\Temp\\Example.msi\" SETUPEXEDIR=\"D:\\Setup\" "
-              "REBOOT=ReallySuppress");
-
     input = englishFirstInstall();
     input.transformPath = "1036.MST";
     EXPECT_EQ(installerCommandLine(input), "msiexec.exe /i \"C:\\Temp\\Example.msi\" "

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <utility>
 
 #include "unit_support.h"
 #include "command_line/switches.h"
@@ -126,69 +127,50 @@ TEST_F(Switches, TextThatIsNoSwitchChangesNothing) {
     });
 }
 
-TEST_F(Switches, ProgressOnlyIsQuietUnlessSilentIsGivenToo) {
+TEST_F(Switches, ProgressOnlyIsQuietUnlessSilentIsGivenTooAndOnlyAnLNamesTheLanguage) {
     expectOutcomes({
         {"/P", 1033, true, true, false, true},
-        {"/passive /W", 1033, true, true, true, true},
-        {"/p /L1036", 1036, true, true, false, true},
+        {"/passive /W /l1036", 1036, true, true, true, true},
         {"/P /S", 1033, true, true, false, false},
         {"/S /P", 1033, true, true, false, false},
-        {"/L9999 /P", 1033, true, true, false, true},
     });
-}
-
-TEST_F(Switches, OnlyAnLThatSelectsNamesTheLanguage) {
-    for (const char* line : {"/L1036", "/S /L1031", "/L1043 /P"}) {
+    // A named language wins over the installed product's; /S and /P name none.
+    const std::pair<const char*, bool> named[] = {
+        {"/S /L1031", true}, {"/P", false}, {"/L9999 /S", false}};
+    for (const auto& c : named) {
         setupState = SetupState();
-        parseCommandLine(line);
-        EXPECT_TRUE(setupState.languageNamed) << line;
-    }
-    for (const char* line : {"/S", "/P", "/L9999 /S", "/log C:\\x.log", ""}) {
-        setupState = SetupState();
-        parseCommandLine(line);
-        EXPECT_FALSE(setupState.languageNamed) << line;
+        parseCommandLine(c.first);
+        EXPECT_EQ(setupState.languageNamed, c.second) << c.first;
     }
 }
 
-TEST(ReadSwitches, LogNamesAFileByTheRestOfItsTokenAndIsNoLanguage) {
+TEST(ReadSwitches, LogTakesTheRestOfItsTokenAndHelpIsAQuestionMarkOrAWord) {
     struct {
         const char* commandLine;
-        bool logGiven;
+        const char* logSwitch; // empty: no /log
         const char* logPath;
-        const char* logSwitch;
         int32_t language;
+        bool help;
     } const cases[] = {
-        {"/log C:\\Temp\\x.log", true, "C:\\Temp\\x.log", "/log C:\\Temp\\x.log", 0},
-        {"/LOG=\"C:\\My Logs\\x.log\" /L1036", true, "C:\\My Logs\\x.log",
-         "/LOG=\"C:\\My Logs\\x.log\"", 1036},
-        {"/L1031 /Log:x.log", true, "x.log", "/Log:x.log", 1031},
-        {"/log   x.log   ", true, "x.log", "/log   x.log", 0},
-        {"/log \"x.log", true, "x.log", "/log \"x.log", 0},
-        // The last one counts; empty ones are given, to be refused.
-        {"/log a.log /log b.log", true, "b.log", "/log b.log", 0},
-        {"/log", true, "", "/log", 0},
-        {"/log= /S", true, "", "/log=", 0},
-        {"/log \"\"", true, "", "/log \"\"", 0},
-        // A '/' ends the token as it ends every token.
-        {"/log C:/x.log", true, "C:", "/log C:", 0},
-        // No /log token: an /L whose number has no digits.
-        {"/logfile x.log", false, "", "", 0},
-        {"/lo g", false, "", "", 0},
-        {"/L1036", false, "", "", 1036},
+        {"/LOG=\"C:\\My Logs\\x.log\" /L1036", "/LOG=\"C:\\My Logs\\x.log\"", "C:\\My Logs\\x.log",
+         1036, false},
+        {"/L1031 /Log:x.log /?", "/Log:x.log", "x.log", 1031, true},
+        {"/log   x.log   /HELP", "/log   x.log", "x.log", 0, true},
+        {"/log \"x.log", "/log \"x.log", "x.log", 0, false},
+        // The last one counts; an empty one is given, to be refused.
+        {"/log a.log /log= /help", "/log=", "", 0, true},
+        {"/log", "/log", "", 0, false},
+        // A '/' ends the path as it ends every token.
+        {"/log C:/x.log", "/log C:", "C:", 0, false},
+        {"/logfile x.log /helper /h", "", "", 0, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.commandLine);
         SetupSwitches found = readSwitches(c.commandLine);
-        EXPECT_EQ(found.logGiven, c.logGiven);
-        EXPECT_EQ(found.logPath, c.logPath);
+        EXPECT_EQ(found.logGiven, *c.logSwitch != '\0');
         EXPECT_EQ(found.logSwitch, c.logSwitch);
+        EXPECT_EQ(found.logPath, c.logPath);
         EXPECT_EQ(found.language, c.language);
+        EXPECT_EQ(found.help, c.help);
     }
-}
-
-TEST(ReadSwitches, HelpIsTheQuestionMarkOrTheWordHelp) {
-    for (const char* line : {"/?", "/help", "/HELP", "/Help  /S", "/?x", "/S /? /L1036"})
-        EXPECT_TRUE(readSwitches(line).help) << line;
-    for (const char* line : {"/h", "/helper", "/hel", "?", "/ ?", "/log ?"})
-        EXPECT_FALSE(readSwitches(line).help) << line;
 }
