@@ -52,8 +52,9 @@ Text currentDirectory() {
 Text writableFilePath(const Text& path) {
     // Within MAX_PATH: the installer opens its log by a path of that length.
     char full[MAX_PATH];
-    DWORD length = path.empty() ? 0 : GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    if (length == 0 || length >= MAX_PATH)
+    char* name = nullptr; // none when the path ends in a separator
+    DWORD length = path.empty() ? 0 : GetFullPathNameA(path.c_str(), MAX_PATH, full, &name);
+    if (length == 0 || length >= MAX_PATH || !name || !*name)
         return Text();
     // Not there yet is fine; a folder that is missing, a name that no file
     // may have, a folder or a read-only file of that name are not.
