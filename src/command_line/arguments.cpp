@@ -97,6 +97,7 @@ void appendProperty(Text& properties, const Text& argument, size_t nameLength) {
 SetupArguments splitArguments(const char* commandLine) {
     SetupArguments result;
     const char* p = commandLine ? commandLine : "";
+    bool afterLog = false;
     while (*p) {
         const char* start = p;
         while (isSeparator(*p))
@@ -110,7 +111,9 @@ SetupArguments splitArguments(const char* commandLine) {
         bool open = false;
         p = readArgument(p, argument, open);
         size_t raw = static_cast<size_t>(p - start);
-        size_t nameLength = propertyNameLength(argument);
+        // The path after a bare /log is the log file's, whatever it holds.
+        size_t nameLength = afterLog ? 0 : propertyNameLength(argument);
+        afterLog = sameName(argument, argument.size(), "/LOG", true);
         if (!nameLength) {
             result.switches.append(start, raw);
             continue;
@@ -132,12 +135,14 @@ SetupArguments splitArguments(const char* commandLine) {
     return result;
 }
 
-Text refusalMessage(const SetupArguments& arguments) {
+Text refusalMessage(const Text& argument, const char* reason) {
     Text text("This command line argument is not accepted:\n\n");
-    text.append(arguments.refusedArgument).append("\n\n");
-    if (arguments.refusal == ArgumentRefusal::unmatchedQuote)
-        text.append("Its value has a quote that is not closed.");
-    else
-        text.append("The setup sets this property itself.");
-    return text;
+    return text.append(argument).append("\n\n").append(reason);
+}
+
+Text refusalMessage(const SetupArguments& arguments) {
+    return refusalMessage(arguments.refusedArgument,
+                          arguments.refusal == ArgumentRefusal::unmatchedQuote
+                              ? "Its value has a quote that is not closed."
+                              : "The setup sets this property itself.");
 }

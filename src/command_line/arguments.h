@@ -29,8 +29,10 @@ struct SetupArguments {
 // n and the quote groups, 2n+1 give n and a quote, a doubled quote inside
 // quotes gives one. An argument that reads NAME=value, NAME being letters,
 // digits, '_' and '.' and starting with a letter or '_', is a property:
-// it is taken out of the switch text, whatever its value holds.
+// it is taken out of the switch text, whatever its value holds. The
+// argument after a bare /log (any case) is a path and never a property.
 SetupArguments splitArguments(const char* commandLine);
 
-// The text of the box that names the refused argument and why.
+// The text of the box that names a refused argument, as typed, and why.
+Text refusalMessage(const Text& argument, const char* reason);
 Text refusalMessage(const SetupArguments& arguments);

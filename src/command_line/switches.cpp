@@ -17,14 +17,51 @@ void splitSwitches(const char* commandLine, List<Text>& tokens) {
     }
 }
 
+namespace {
+// Whether the token's text after its '/' begins with `word` (lower-case
+// letters) in any case.
+bool beginsWithWord(const char* token, const char* word) {
+    for (++token; *word; ++token, ++word)
+        if ((*token | 0x20) != *word)
+            return false;
+    return true;
+}
+
+// The path of a /log token from what follows its "/log"; false when that is
+// neither the end nor a blank, '=' or ':' and so no /log token.
+bool readLogPath(const char* rest, Text& path) {
+    if (*rest && *rest != ' ' && *rest != '=' && *rest != ':')
+        return false;
+    const char* begin = *rest ? rest + 1 : rest;
+    while (*begin == ' ')
+        ++begin;
+    const char* end = begin + std::strlen(begin);
+    if (*begin == '"' && ++begin < end && end[-1] == '"')
+        --end;
+    path.assign(begin, static_cast<size_t>(end - begin));
+    return true;
+}
+} // namespace
+
 SetupSwitches readSwitches(const char* commandLine) {
     SetupSwitches found;
     List<Text> tokens;
     splitSwitches(commandLine, tokens);
     for (size_t i = 0; i < tokens.size(); ++i) {
         const Text& token = tokens[i];
+        const char* text = token.c_str();
         if (token.size() < 2)
             continue;
+        // The words before the letters: /log is no /L.
+        if (beginsWithWord(text, "log") && readLogPath(text + 4, found.logPath)) {
+            found.logGiven = true;
+            found.logSwitch = token;
+            continue;
+        }
+        if (beginsWithWord(text, "help") && !text[5]) {
+            found.help = true;
+            continue;
+        }
         switch (token[1]) {
         case 'L':
         case 'l': {
@@ -37,9 +74,16 @@ SetupSwitches readSwitches(const char* commandLine) {
         case 's':
             found.silent = true;
             break;
+        case 'P':
+        case 'p':
+            found.progressOnly = true;
+            break;
         case 'W':
         case 'w':
             found.wait = true;
+            break;
+        case '?':
+            found.help = true;
             break;
         default:
             break;

@@ -10,11 +10,19 @@ void splitSwitches(const char* commandLine, List<Text>& tokens);
 
 // What the switches of a command line ask for.
 struct SetupSwitches {
-    int32_t language = 0; // the last /L<lcid> of a known language; 0: none
-    bool silent = false;  // /S
-    bool wait = false;    // /W
+    int32_t language = 0;      // the last /L<lcid> of a known language; 0: none
+    bool silent = false;       // /S
+    bool progressOnly = false; // /P
+    bool wait = false;         // /W
+    bool help = false;         // /? or /help
+    bool logGiven = false;     // a /log token; the last one counts
+    Text logPath;              // its path, outer quotes removed; may be empty
+    Text logSwitch;            // its token as typed
 };
 
-// Reads /L<lcid>, /S and /W, in either case, from left to right. A null
-// command line counts as empty; anything else is passed over in silence.
+// Reads /L<lcid>, /S, /P, /W and /?, in either case, and /help and /log,
+// from left to right. A token that begins with /log (any case) followed by
+// a blank, '=' or ':' names the installer's log file by the rest of the
+// token; a bare /log names none. A null command line counts as empty;
+// anything else is passed over in silence.
 SetupSwitches readSwitches(const char* commandLine);

@@ -1,7 +1,12 @@
 #pragma once
 
-// Applies /L<lcid>, /S and /W to setupState as if from left to right: the
-// last /L of a known language is selected and fixed; /S is quiet and, without
-// such an /L, fixes English. A null command line counts as empty; anything
-// else is passed over in silence.
+#include "command_line/switches.h"
+
+// Applies what the switches ask for to setupState as if from left to right:
+// the last /L of a known language is selected, fixed and named; /S or /P is
+// quiet and, without such an /L, fixes English; /P shows the installer's
+// progress unless /S is given too. /?, /help and /log are the entry's.
+void applySwitches(const SetupSwitches& found);
+
+// applySwitches on the switches of `commandLine`; null counts as empty.
 void parseCommandLine(const char* commandLine);

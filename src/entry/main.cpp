@@ -50,9 +50,44 @@ bool readProductData() {
         showStartupFailure("Could not interpret version number string.");
         return false;
     }
-    if (!readStringResource(setup_format::logPathResource, setupState.logPath))
-        setupState.logPath.clear();
+    // A log file named on the command line replaces LOGPATH.
+    if (setupState.logPath.empty())
+        readStringResource(setup_format::logPathResource, setupState.logPath);
     return true;
+}
+
+// Takes the properties and the switches of the command line into setupState;
+// shows the box of a refused argument (not when quiet) and gives false for
+// it. `help` tells whether /? or /help was given.
+bool applyCommandLine(const char* commandLine, bool& help) {
+    // Properties first: a '/' inside a value is never read as a switch.
+    SetupArguments arguments = splitArguments(commandLine);
+    const SetupSwitches switches = readSwitches(arguments.switches.c_str());
+    applySwitches(switches);
+    help = switches.help;
+    // Taken as a full path now: the installer must find it whatever its own
+    // current directory.
+    Text logPath = writableFilePath(switches.logPath);
+    Text refusal =
+        arguments.refusal != ArgumentRefusal::none ? refusalMessage(arguments)
+        : switches.logGiven && logPath.empty()
+            ? refusalMessage(switches.logSwitch, "The installer cannot write its log file there.")
+            : Text();
+    if (!refusal.empty()) {
+        if (!setupState.silent)
+            showStartupFailure(refusal.c_str());
+        return false;
+    }
+    setupState.installerProperties = arguments.properties;
+    setupState.rebootProperty = arguments.rebootGiven;
+    setupState.logPath = logPath;
+    return true;
+}
+
+// The switches, the property arguments and the exit codes, in the setup's
+// language.
+void showHelp() {
+    MessageBoxA(nullptr, helpText().c_str(), setupState.productName.c_str(), MB_OK);
 }
 
 int runMessageLoop(HWND dialog) {
@@ -80,20 +115,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     InitCommonControlsEx(&controls);
 
     selectLanguage(static_cast<int32_t>(static_cast<uint32_t>(GetUserDefaultUILanguage())));
-    // Properties first: a '/' inside a value is never read as a switch.
-    SetupArguments arguments = splitArguments(commandLine);
-    parseCommandLine(arguments.switches.c_str());
-    if (arguments.refusal != ArgumentRefusal::none) {
-        // Decided before anything is written or started.
-        if (!setupState.silent)
-            showStartupFailure(refusalMessage(arguments).c_str());
+    // Refusals are decided before anything is written or started.
+    bool help = false;
+    if (!applyCommandLine(commandLine, help))
         return setupExitCode(SetupEnd::commandLineRefused, 0);
-    }
-    setupState.installerProperties = arguments.properties;
-    setupState.rebootProperty = arguments.rebootGiven;
-
     if (!readProductData())
         return 1;
+    if (help) {
+        showHelp();
+        return 0;
+    }
 
     HWND dialog =
         CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, setupDialogProc, 0);

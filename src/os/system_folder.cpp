@@ -48,3 +48,19 @@ Text currentDirectory() {
     directory.resize(written);
     return directory;
 }
+
+Text writableFilePath(const Text& path) {
+    // Within MAX_PATH: the installer opens its log by a path of that length.
+    char full[MAX_PATH];
+    char* name = nullptr; // none when the path ends in a separator
+    DWORD length = path.empty() ? 0 : GetFullPathNameA(path.c_str(), MAX_PATH, full, &name);
+    if (length == 0 || length >= MAX_PATH || !name || !*name)
+        return Text();
+    // Not there yet is fine; a folder that is missing, a name that no file
+    // may have, a folder or a read-only file of that name are not.
+    DWORD attributes = GetFileAttributesA(full);
+    bool usable = attributes == INVALID_FILE_ATTRIBUTES
+                      ? GetLastError() == ERROR_FILE_NOT_FOUND
+                      : !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY));
+    return usable ? Text(full, length) : Text();
+}

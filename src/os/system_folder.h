@@ -32,3 +32,11 @@ void restrictDllSearchToSystemFolder();
 // The current directory, read in two steps without a fixed limit; the
 // empty text when it cannot be read.
 Text currentDirectory();
+
+// The full path of `path` (a relative one is taken from the current
+// directory) when a program could create or replace a file there: the file
+// does not exist yet in a folder that does, or is a file that is not
+// read-only. The empty text otherwise, also for a path that ends in a
+// separator, a name that no file may have and a full path of MAX_PATH
+// characters or more. It only looks; nothing is created.
+Text writableFilePath(const Text& path);

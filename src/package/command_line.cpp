@@ -9,7 +9,7 @@ Text& appendQuoted(Text& text, const Text& value) {
 Text installerCommandLine(const InstallerCommandInput& input) {
     Text line("msiexec.exe");
     if (input.silent)
-        line.append(" /qn");
+        line.append(input.progressOnly ? " /passive" : " /qn");
     appendQuoted(line.append(" /i "), input.packagePath);
     if (!input.transformPath.empty())
         appendQuoted(line.append(" TRANSFORMS="), input.transformPath);

@@ -14,7 +14,8 @@ OSHandle launchInstaller(Text packagePath, Text transformPath, InstallCheck chec
                                 setupState.logPath,
                                 currentDirectory(),
                                 setupState.installerProperties,
-                                setupState.rebootProperty};
+                                setupState.rebootProperty,
+                                setupState.progressOnly};
     // Without a current directory there is neither a SETUPEXEDIR nor a place
     // to run the installer in.
     if (input.currentDirectory.empty())

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstring>
+
+#include "base/decimal.h"
 #include "os/system_folder.h"
 
 namespace {
@@ -31,4 +34,17 @@ InstallCheck checkInstalledProduct(const char* productCode, uint32_t versionMS,
     UINT result = msiGetProductInfo(productCode, "VersionString", version, &length);
     version[sizeof(version) - 1] = '\0';
     return classifyQueryResult(result, version, versionMS, versionLS);
+}
+
+int32_t installedLanguage(const char* productCode) {
+    MsiGetProductInfoFunction msiGetProductInfo = bindMsiGetProductInfo();
+    if (!msiGetProductInfo)
+        return 0;
+    char language[12] = {}; // a 32-bit number in decimal
+    DWORD length = sizeof(language);
+    if (msiGetProductInfo(productCode, "Language", language, &length) != ERROR_SUCCESS)
+        return 0;
+    language[sizeof(language) - 1] = '\0';
+    int32_t lcid = readDecimal(language, std::strlen(language));
+    return lcid > 0 ? lcid : 0;
 }

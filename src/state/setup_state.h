@@ -21,8 +21,10 @@ struct SetupState {
     int32_t languageId = setup_format::baseLanguage;
     int32_t languageIndex = 0;
     bool languageFixed = false;
+    bool languageNamed = false; // by /L: it wins over the installed product's language
     bool packageEmbedded = false;
-    bool silent = false;
+    bool silent = false;       // /S or /P: no language question, no restart
+    bool progressOnly = false; // /P without /S: the installer shows its progress
     bool waitForInstaller = false;
 };
 

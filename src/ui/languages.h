@@ -37,3 +37,7 @@ Text localizedText(MessageRow row);
 
 // The first LanguageTable row with this lcid, or -1.
 int findLanguageRow(int32_t lcid);
+
+// The help box text in the selected language: the switches with every
+// language that /L accepts, the property arguments and the exit codes.
+Text helpText();

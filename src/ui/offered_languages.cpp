@@ -23,3 +23,10 @@ void addOfferedLanguage(int32_t lcid, List<LanguageRow>& offered) {
         if (row.lcid == lcid)
             offered.add(row);
 }
+
+bool offersLanguage(const List<LanguageRow>& offered, int32_t lcid) {
+    for (size_t i = 0; i < offered.size(); ++i)
+        if (offered[i].lcid == lcid)
+            return true;
+    return false;
+}

@@ -14,3 +14,6 @@ void addOfferedLanguage(int32_t lcid, List<LanguageRow>& offered);
 // The languages that the package offers, from its LANGUAGES resource; the
 // package's own language alone when the resource cannot be read.
 void offeredLanguages(List<LanguageRow>& offered);
+
+// Whether `offered` holds the language `lcid`.
+bool offersLanguage(const List<LanguageRow>& offered, int32_t lcid);

@@ -65,6 +65,13 @@ void initialize(HWND dialog) {
     offeredLanguages(offered);
     if (!setupState.languageFixed)
         selectLanguage(static_cast<int32_t>(static_cast<uint32_t>(GetUserDefaultUILanguage())));
+    // An installed product keeps its language: the dialog starts in it, and
+    // a quiet run without /L installs in it.
+    if (!setupState.languageNamed) {
+        int32_t installed = installedLanguage(setupState.productCode.c_str());
+        if (offersLanguage(offered, installed))
+            selectLanguage(installed);
+    }
 
     SetWindowTextA(dialog, localizedText(MessageRow::dialogCaption).c_str());
     SetDlgItemTextA(dialog, IDC_PROMPT, localizedText(MessageRow::dialogPrompt).c_str());

@@ -92,13 +92,15 @@ EOF
 # The three-language setup, packed by the native setup-pack into the
 # scenario's prefix: the English package with the French and German ones as
 # --language, so the tool makes both transforms. Its path is
-# `languages_setup`.
-pack_languages() {
-  languages_setup='C:\languages-setup.exe'
-  "$E2E_PACK" --msi "$E2E_PACKAGES/languages-1033.msi" \
-    --language "1036=$E2E_PACKAGES/languages-1036.msi" \
-    --language "1031=$E2E_PACKAGES/languages-1031.msi" \
-    --log-path 'C:\setup-test.log' --stub "$E2E_STUB" --out "$prefix/drive_c/languages-setup.exe" >/dev/null
+# `languages_setup`; with 1.0.2, the setup of the upgrade,
+# C:\languages-1.0.2-setup.exe.
+pack_languages() { # [1.0.2]
+  local packages=$E2E_PACKAGES/languages${1:+-$1}
+  languages_setup="C:\\languages${1:+-$1}-setup.exe"
+  "$E2E_PACK" --msi "$packages-1033.msi" \
+    --language "1036=$packages-1036.msi" \
+    --language "1031=$packages-1031.msi" \
+    --log-path 'C:\setup-test.log' --stub "$E2E_STUB" --out "$prefix/drive_c/languages${1:+-$1}-setup.exe" >/dev/null
 }
 
 # A silent run of the three-language setup with SWITCHES and what it
@@ -635,6 +637,104 @@ exit 0
 product-name "Produit de test"
 registry Greeting "Bonjour à tous"
 TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
+EOF
+  ;;
+
+languages-upgrade)
+  # A French installation upgraded by a quiet setup without /L stays French:
+  # the installer is given the French transform, and the product keeps its
+  # French name and greeting. Under an English UI language, the dialog of a
+  # third run starts in French with "Français" chosen.
+  new_prefix
+  pack_languages
+  old_setup=$languages_setup
+  pack_languages 1.0.2
+  temp=$(temp_folder)
+  drive environment -- run "$old_setup" /S /L1036 -- exit -- run "$languages_setup" /S -- \
+    window "Setup Test Product" -- press OK -- exit -- product "$product" -- \
+    product-name "$product" -- registry "$product_key" Greeting -- run "$languages_setup" -- \
+    window "Choisissez la langue d'installation" -- press Annuler -- exit
+  log_properties TRANSFORMS
+  expect <<EOF
+ui-language 1033 code-page 1252
+run /S /L1036
+exit 0
+run /S
+$(upgrade_window)
+press "OK"
+exit 0
+product 1.0.2
+product-name "Produit de test"
+registry Greeting "Bonjour à tous"
+run
+window "Choisissez la langue d'installation"
+  button "OK"
+  button "Annuler"
+  combo "English" 1033, "Français" 1036, "Deutch" 1031; selected "Français"
+  text "Choisissez la langue d'installation dans la liste ci-dessous."
+press "Annuler"
+exit 1602
+TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
+EOF
+  ;;
+
+peer-switches)
+  # /? shows the switches, the property arguments and the exit codes in the
+  # setup's language (their text is the unit tests'; here its first line, in
+  # the French of /L1036) and starts nothing. /P over an older version: the upgrade
+  # question as under /S, then the installer's progress-only interface (the
+  # Installer's UI level 3) and no restart; /log with a relative path writes
+  # the log there instead of LOGPATH, /L1036 beside it still French. A /log
+  # path that cannot be written is refused (1639) before anything is written
+  # or started, with a box unless quiet. Last, a stand-in msiexec.exe shows
+  # the command line: /passive, and the log by its full path.
+  new_prefix
+  mkdir -p "$media"
+  preinstall product-1.0.0.msi
+  temp=$(temp_folder)
+  drive run "$(setup product)" /L1036 /? -- window "Setup Test Product" -- press OK -- exit -- \
+    run --cwd 'C:\Setup Media' "$(setup product)" /P /log setup.log /L1036 -- \
+    window "Setup Test Product" -- press OK -- exit -- product "$product" -- \
+    run "$(setup product)" /S '/log C:\missing\setup.log' -- exit -- \
+    run "$(setup product)" /log= -- window "" -- press OK -- exit -- temp-files
+  sed -i '/^  text "setup.exe/,/^press/{/^  text\|^press/!d}' "$transcript"
+  note "LOGPATH log: $([ -e "$log" ] && echo written || echo absent)"
+  log=$media/setup.log
+  log_properties UILevel REBOOT TRANSFORMS
+  system=$prefix/drive_c/windows/syswow64
+  rm "$system/msiexec.exe"
+  cp "$E2E_STAND_IN" "$system/msiexec.exe"
+  drive run --cwd 'C:\Setup Media' "$(setup product)" /P /log setup.log -- exit
+  note "installer started as: $(cat "$system/msiexec.exe.ran")"
+  expect <<EOF
+run /L1036 /?
+window "Setup Test Product"
+  button "OK"
+  text "setup.exe [/L<lcid>] [/S | /P] [/W] [/log CHEMIN] [NOM=valeur]...
+press "OK"
+exit 0
+run /P /log setup.log /L1036
+$(upgrade_window)
+press "OK"
+exit 0
+product 1.0.1
+run /S /log C:\\missing\\setup.log
+exit 1639
+run /log=
+$(box "" "This command line argument is not accepted:
+
+/log=
+
+The installer cannot write its log file there.")
+exit 1639
+temp-files none
+LOGPATH log: absent
+UILevel = 3
+REBOOT = ReallySuppress
+TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
+run /P /log setup.log
+exit 0
+installer started as: msiexec.exe /passive /i "${temp}setup-RANDOM\\setup-test.msi" SETUPEXEDIR="C:\\Setup Media" REBOOT=ReallySuppress /l*vx "C:\\Setup Media\\setup.log"
 EOF
   ;;
 

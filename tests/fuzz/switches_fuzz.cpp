@@ -75,12 +75,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(again.switches == arguments.switches && again.properties.empty() &&
                again.refusal == ArgumentRefusal::none);
 
+    // A /log path is a piece of its token, which is a piece of the switch text.
+    SetupSwitches found = readSwitches(arguments.switches.c_str());
+    FUZZ_CHECK(found.logGiven == !found.logSwitch.empty());
+    FUZZ_CHECK(std::strstr(found.logSwitch.c_str(), found.logPath.c_str()));
+    FUZZ_CHECK(std::strstr(arguments.switches.c_str(), found.logSwitch.c_str()));
+
     setupState = SetupState();
     parseCommandLine(arguments.switches.c_str());
     const SetupState& state = setupState;
     FUZZ_CHECK(state.languageIndex >= 0 && state.languageIndex < languageCount);
     FUZZ_CHECK(LanguageTable[state.languageIndex].lcid == state.languageId);
     FUZZ_CHECK(!state.silent || state.languageFixed);
+    FUZZ_CHECK(!state.progressOnly || state.silent);
+    FUZZ_CHECK(!state.languageNamed || state.languageFixed);
     FUZZ_CHECK(state.languageFixed || state.languageId == 1033);
     return 0;
 }

@@ -25,6 +25,9 @@ TEST(SplitArguments, PropertiesAreTakenOutAndQuotedForMsiexec) {
         // No properties.
         {"=x 1A=x -A=x /A=x A-B=x A/B=x A \"/L\"1036", "=x 1A=x -A=x /A=x A-B=x A/B=x A \"/L\"1036",
          ""},
+        // The one argument after a bare /log is its path, whatever it holds.
+        {"/log a=b.log A=1 /LOG \"x=y.log\"", "/log a=b.log  /LOG \"x=y.log\"", "A=\"1\""},
+        {"/log=a=b.log A=1 /logs B=2", "/log=a=b.log  /logs ", "A=\"1\" B=\"2\""},
         {nullptr, "", ""},
     };
     for (const auto& c : cases) {

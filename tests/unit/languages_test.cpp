@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -136,4 +137,25 @@ TEST_F(Languages, VersionMessagesAreEnglishInEveryLanguage) {
         EXPECT_EQ(localizedText(MessageRow::upgradeQuestion), upgrade) << lcid;
         EXPECT_EQ(localizedText(MessageRow::laterVersionRefusal), later) << lcid;
     }
+}
+
+TEST_F(Languages, HelpNamesEverySwitchLanguageAndExitCodeInEachLanguage) {
+    const char* const required[] = {"/L<lcid>", "/S",   "/P",   "/W",   "/log ", "/?",
+                                    "/help",    "=",    " 0 ",  "3010", "1602",  "1603",
+                                    "1618",     "1638", "1639", " 1 "};
+    std::set<std::string> translations;
+    for (int32_t lcid : expectedLcids) {
+        ASSERT_TRUE(selectLanguage(lcid));
+        std::string help = helpText().c_str();
+        for (const char* text : required)
+            EXPECT_NE(help.find(text), std::string::npos) << lcid << " " << text;
+        // Every language /L takes, named as the dialog names it.
+        for (const LanguageRow& row : LanguageTable)
+            EXPECT_NE(help.find(std::to_string(row.lcid) + " " + row.name.c_str()),
+                      std::string::npos)
+                << lcid << " " << row.lcid;
+        EXPECT_EQ(help.find('%'), std::string::npos) << lcid;
+        translations.insert(help);
+    }
+    EXPECT_EQ(translations.size(), 5u); // Dutch and Portuguese read English
 }

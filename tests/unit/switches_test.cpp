@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <utility>
 
 #include "unit_support.h"
 #include "command_line/switches.h"
@@ -15,6 +16,7 @@ struct SwitchCase {
     bool languageFixed;
     bool silent;
     bool waitForInstaller;
+    bool progressOnly = false;
 };
 
 class Switches : public FreshSetupState {
@@ -29,6 +31,7 @@ class Switches : public FreshSetupState {
             EXPECT_EQ(setupState.languageFixed, c.languageFixed);
             EXPECT_EQ(setupState.silent, c.silent);
             EXPECT_EQ(setupState.waitForInstaller, c.waitForInstaller);
+            EXPECT_EQ(setupState.progressOnly, c.progressOnly);
         }
     }
 };
@@ -122,4 +125,52 @@ TEST_F(Switches, TextThatIsNoSwitchChangesNothing) {
         {"/", german, false, false, false},
         {"/X /? /1036", german, false, false, false},
     });
+}
+
+TEST_F(Switches, ProgressOnlyIsQuietUnlessSilentIsGivenTooAndOnlyAnLNamesTheLanguage) {
+    expectOutcomes({
+        {"/P", 1033, true, true, false, true},
+        {"/passive /W /l1036", 1036, true, true, true, true},
+        {"/P /S", 1033, true, true, false, false},
+        {"/S /P", 1033, true, true, false, false},
+    });
+    // A named language wins over the installed product's; /S and /P name none.
+    const std::pair<const char*, bool> named[] = {
+        {"/S /L1031", true}, {"/P", false}, {"/L9999 /S", false}};
+    for (const auto& c : named) {
+        setupState = SetupState();
+        parseCommandLine(c.first);
+        EXPECT_EQ(setupState.languageNamed, c.second) << c.first;
+    }
+}
+
+TEST(ReadSwitches, LogTakesTheRestOfItsTokenAndHelpIsAQuestionMarkOrAWord) {
+    struct {
+        const char* commandLine;
+        const char* logSwitch; // empty: no /log
+        const char* logPath;
+        int32_t language;
+        bool help;
+    } const cases[] = {
+        {"/LOG=\"C:\\My Logs\\x.log\" /L1036", "/LOG=\"C:\\My Logs\\x.log\"", "C:\\My Logs\\x.log",
+         1036, false},
+        {"/L1031 /Log:x.log /?", "/Log:x.log", "x.log", 1031, true},
+        {"/log   x.log   /HELP", "/log   x.log", "x.log", 0, true},
+        {"/log \"x.log", "/log \"x.log", "x.log", 0, false},
+        // The last one counts; an empty one is given, to be refused.
+        {"/log a.log /log= /help", "/log=", "", 0, true},
+        {"/log", "/log", "", 0, false},
+        // A '/' ends the path as it ends every token.
+        {"/log C:/x.log", "/log C:", "C:", 0, false},
+        {"/logfile x.log /helper /h", "", "", 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        SetupSwitches found = readSwitches(c.commandLine);
+        EXPECT_EQ(found.logGiven, *c.logSwitch != '\0');
+        EXPECT_EQ(found.logSwitch, c.logSwitch);
+        EXPECT_EQ(found.logPath, c.logPath);
+        EXPECT_EQ(found.language, c.language);
+        EXPECT_EQ(found.help, c.help);
+    }
 }
