@@ -188,12 +188,15 @@ class Applier {
             if (!table || name == u"_StringPool" || name == u"_StringData" || name == u"_Tables" ||
                 name == u"_Columns")
                 continue;
+            // Embedded files (a cabinet, a nested storage) are the file's own
+            // streams and storages, not rows of a table: the Windows Installer
+            // applies such changes, and so they pass unchecked here.
+            if (name == u"_Streams" || name == u"_Storages")
+                continue;
             Table* target = findTable(name);
             if (!target)
                 throw FormatError("the transform changes table " + quoted(name) +
-                                  (name == u"_Streams" || name == u"_Storages"
-                                       ? " (embedded files), which the check cannot follow"
-                                       : ", which neither exists nor is added"));
+                                  ", which neither exists nor is added");
             changeRows(*entry.second, *target);
         }
     }

@@ -56,6 +56,16 @@ class Signer {
     Signer(const SigningOptions& options, const common::WorkFolder& work) : options_(options) {
         // Missing tools are named before anything is done.
         run("osslsigncode", {"--version"});
+        std::optional<std::string> password = common::environmentVariable(passwordVariable);
+        if (!options.pkcs12Path.empty() && password && !password->empty()) {
+            passwordPath_ = work.file("password");
+            try {
+                common::writeWholeFile(passwordPath_, common::ByteView(
+                    reinterpret_cast<const uint8_t*>(password->data()), password->size()));
+            } catch (const common::SystemError& error) {
+                throw PackError(packWriteFailed, options.pkcs12Path, error.what());
+            }
+        }
         caPath_ = options.caPath;
         if (!caPath_.empty())
             return;
@@ -82,9 +92,11 @@ class Signer {
               const std::string& shownAs) {
         std::vector<std::string> arguments = {"sign"};
         if (!options_.pkcs12Path.empty()) {
-            std::optional<std::string> password = common::environmentVariable(passwordVariable);
-            arguments.insert(arguments.end(), {"-pkcs12", options_.pkcs12Path, "-pass",
-                                               password ? *password : std::string()});
+            arguments.insert(arguments.end(), {"-pkcs12", options_.pkcs12Path});
+            // From the work folder, never on a command line that every user
+            // of the machine can list.
+            if (!passwordPath_.empty())
+                arguments.insert(arguments.end(), {"-readpass", passwordPath_});
         } else {
             arguments.insert(arguments.end(),
                              {"-certs", options_.certPath, "-key", options_.keyPath});
@@ -114,6 +126,7 @@ class Signer {
   private:
     const SigningOptions& options_;
     std::string caPath_;
+    std::string passwordPath_; // empty: no password
 };
 
 } // namespace
