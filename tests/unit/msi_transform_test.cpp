@@ -333,6 +333,15 @@ TEST(TransformApply, RefusesWhatDoesNotMeetTheDatabase) {
     EXPECT_EQ(refusal(grow, otherCodePage),
               "the transform changes the code page from 1250 to 1252");
 
+    // Embedded files changed beside the rows (a cabinet and its `_Streams`
+    // row) are the Installer's to apply: they are not refused.
+    std::vector<Stream> withCabinet = grow;
+    std::u16string streamsTable;
+    ASSERT_TRUE(msi_transform::packStreamName(u"_Streams", true, streamsTable));
+    withCabinet.push_back({streamsTable, Bytes{1, 0, 0, 0}});
+    withCabinet.push_back({u"product.cab", Bytes{'M', 'S', 'C', 'F'}});
+    EXPECT_EQ(refusal(withCabinet, one), "no refusal");
+
     // A new table whose `_Tables` row is gone, and one that exists already.
     Database withNotes = one;
     withNotes.tables.push_back({u"Notes", {{u"Note", keyName}, {u"Data", binary}}, {}});
