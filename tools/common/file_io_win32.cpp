@@ -9,32 +9,15 @@
 #include <exception>
 
 #include "common/utf8.h"
+#include "common/win32_text.h"
 
 namespace common {
 
 namespace {
 
-std::wstring wide(const std::string& utf8) {
-    std::u16string text = toUtf16(utf8);
-    return std::wstring(text.begin(), text.end());
-}
-
-std::string narrow(const wchar_t* text, size_t length) {
-    return toUtf8(std::u16string(text, text + length));
-}
-
-// The system's text for an error, without its closing period and line end.
-std::string systemMessage(DWORD error) {
-    wchar_t* buffer = nullptr;
-    DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::string text = length ? narrow(buffer, length) : "error " + std::to_string(error);
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.'))
-        text.pop_back();
-    return text;
-}
+using win32::narrow;
+using win32::systemMessage;
+using win32::wide;
 
 std::string failed(const char* what, DWORD error) {
     return std::string(what) + ": " + systemMessage(error);
