@@ -41,14 +41,36 @@ bool readLogPath(const char* rest, Text& path) {
     path.assign(begin, static_cast<size_t>(end - begin));
     return true;
 }
+
+// Where a /log token that starts at `slash` ends. Its path may hold '/'
+// (Windows takes either separator), so it runs on to the first '/' that
+// follows a blank outside quotes, or to the end: a piece of the path is
+// never read as a switch of its own. Any other token ends at the next '/'.
+const char* tokenEnd(const char* slash) {
+    const char* rest = slash + 4;
+    if (!beginsWithWord(slash, "log") || (*rest && *rest != ' ' && *rest != '=' && *rest != ':'))
+        return std::strchr(slash + 1, '/');
+    bool quoted = false;
+    for (const char* p = rest; *p; ++p) {
+        if (*p == '"')
+            quoted = !quoted;
+        else if (*p == '/' && !quoted && (p[-1] == ' ' || p[-1] == '\t'))
+            return p;
+    }
+    return nullptr;
+}
 } // namespace
 
 SetupSwitches readSwitches(const char* commandLine) {
     SetupSwitches found;
-    List<Text> tokens;
-    splitSwitches(commandLine, tokens);
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        const Text& token = tokens[i];
+    const char* next = nullptr;
+    for (const char* slash = commandLine ? std::strchr(commandLine, '/') : nullptr; slash;
+         slash = next) {
+        next = tokenEnd(slash);
+        size_t length = next ? static_cast<size_t>(next - slash) : std::strlen(slash);
+        while (length > 0 && slash[length - 1] == ' ')
+            --length;
+        const Text token(slash, length);
         const char* text = token.c_str();
         if (token.size() < 2)
             continue;

@@ -23,6 +23,7 @@ struct SetupSwitches {
 // Reads /L<lcid>, /S, /P, /W and /?, in either case, and /help and /log,
 // from left to right. A token that begins with /log (any case) followed by
 // a blank, '=' or ':' names the installer's log file by the rest of the
-// token; a bare /log names none. A null command line counts as empty;
+// token, which runs on over a '/' not after a blank or inside quotes (a
+// path may hold '/'); a bare /log names none. A null command line counts as empty;
 // anything else is passed over in silence.
 SetupSwitches readSwitches(const char* commandLine);

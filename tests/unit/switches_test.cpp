@@ -160,8 +160,11 @@ TEST(ReadSwitches, LogTakesTheRestOfItsTokenAndHelpIsAQuestionMarkOrAWord) {
         // The last one counts; an empty one is given, to be refused.
         {"/log a.log /log= /help", "/log=", "", 0, true},
         {"/log", "/log", "", 0, false},
-        // A '/' ends the path as it ends every token.
-        {"/log C:/x.log", "/log C:", "C:", 0, false},
+        // A '/' inside the path is part of it, never a switch: only one
+        // after a blank or outside quotes starts the next token.
+        {"/log C:/x.log", "/log C:/x.log", "C:/x.log", 0, false},
+        {"/log=logs/p.log /L1036", "/log=logs/p.log", "logs/p.log", 1036, false},
+        {"/log \"C:/logs /s.log\" /?", "/log \"C:/logs /s.log\"", "C:/logs /s.log", 0, true},
         {"/logfile x.log /helper /h", "", "", 0, false},
     };
     for (const auto& c : cases) {
@@ -172,5 +175,7 @@ TEST(ReadSwitches, LogTakesTheRestOfItsTokenAndHelpIsAQuestionMarkOrAWord) {
         EXPECT_EQ(found.logPath, c.logPath);
         EXPECT_EQ(found.language, c.language);
         EXPECT_EQ(found.help, c.help);
+        // No piece of a path is read as /S or /P.
+        EXPECT_FALSE(found.silent || found.progressOnly);
     }
 }
