@@ -252,6 +252,7 @@ TEST(MsiDatabase, RefusesBrokenDatabases) {
     property = saved;
 
     common::Bytes& data = stream(u"_StringData", true);
+    const common::Bytes savedData = data, savedProperty = property;
     saved = data;
     data.resize(saved.size() / 2);
     refused("past the end of its data");
@@ -274,6 +275,24 @@ TEST(MsiDatabase, RefusesBrokenDatabases) {
     pool.resize(6);
     refused("no whole number of entries");
     pool = saved;
+    // One long string that every cell of a table refers to: refused before
+    // its copies take gigabytes.
+    uint32_t strings = 0;
+    for (size_t at = 4; at < pool.size(); at += 4, ++strings)
+        if (common::readLe16(&pool[at]) == 0 && common::readLe16(&pool[at + 2]) != 0)
+            at += 4; // a long string's length takes a second entry
+    common::Bytes longEntry = {0, 0, 1, 0, 0, 0, 0, 0};
+    common::putLe32(&longEntry[4], 1u << 20);
+    pool.insert(pool.end(), longEntry.begin(), longEntry.end());
+    data.insert(data.end(), size_t(1) << 20, 'x');
+    property.assign(2 * 2 * 200, 0); // 200 rows of two string columns
+    for (size_t at = 0; at < property.size(); at += 2)
+        common::putLe16(&property[at], static_cast<uint16_t>(strings + 1));
+    refused("more cells or text than any database holds");
+    pool = saved;
+    data = savedData;
+    property = savedProperty;
+
     std::u16string logo;
     packStreamName(u"Binary.Logo", false, logo);
     streams.erase(std::remove_if(streams.begin(), streams.end(),

@@ -72,7 +72,17 @@ class Pool {
         return texts_[id];
     }
 
+    // Counts what the cells of one read take, and refuses past the bounds.
+    void spend(size_t cells, size_t units, const std::u16string& table) {
+        if (cells > maxCells - cells_ || units > maxCellTextUnits - units_)
+            throw FormatError("table " + quoted(table) +
+                              " asks for more cells or text than any database holds");
+        cells_ += cells;
+        units_ += units;
+    }
+
   private:
+    size_t cells_ = 0, units_ = 0;
     common::Bytes data_;
     uint32_t codePage_ = 0;
     int refBytes_ = 2;
@@ -110,6 +120,7 @@ std::vector<std::vector<Cell>> decodeRows(const common::Bytes& stream,
         return {};
     if (width == 0 || stream.size() % width)
         throw FormatError("the stream of table " + quoted(table) + " is no whole number of rows");
+    pool.spend(stream.size() / width * columns.size(), 0, table);
     std::vector<std::vector<Cell>> rows(stream.size() / width, std::vector<Cell>(columns.size()));
     const uint8_t* at = stream.data();
     for (size_t c = 0; c < columns.size(); ++c) {
@@ -130,6 +141,7 @@ std::vector<std::vector<Cell>> decodeRows(const common::Bytes& stream,
                     throw FormatError("table " + quoted(table) + " refers to string " +
                                       std::to_string(raw) + ", past the pool's " +
                                       std::to_string(pool.size() - 1));
+                pool.spend(0, pool.text(raw).size(), table);
                 cell.text = pool.text(raw);
                 cell.kind = cell.text.empty() ? Cell::Null : Cell::String;
             } else {

@@ -60,6 +60,13 @@ struct Database {
 enum class FileKind { Package, Transform, Patch, Other };
 FileKind fileKind(const compound_file::Reader& file);
 
+// Cells hold their own copy of the strings they refer to, so a few long
+// strings referred to over and over would ask for far more memory than the
+// file holds. One read refuses more cells, or more UTF-16 units of text in
+// them, than these; no real database comes near either.
+constexpr size_t maxCells = size_t(1) << 24;
+constexpr size_t maxCellTextUnits = size_t(1) << 27;
+
 // The whole database: tables with rows, binary cells with their data, the
 // other streams with their contents and the storages' names. Tables listed
 // in `_Tables` without a stream have no rows; `_Tables` and `_Columns`,

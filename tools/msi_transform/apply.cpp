@@ -40,6 +40,7 @@ struct Pool {
     std::vector<std::u16string> strings{u""}; // by id; id 0 and unused ids are empty
     int refBytes = 2;
     uint32_t codePage = 0;
+    size_t copiedUnits = 0; // of strings copied into cells
 };
 
 Pool readPool(const Bytes* entries, const Bytes* data) {
@@ -85,7 +86,7 @@ struct Row {
 
 class RowReader {
   public:
-    RowReader(const Bytes& bytes, const Table& table, const Pool& pool)
+    RowReader(const Bytes& bytes, const Table& table, Pool& pool)
         : bytes_(bytes), table_(table), pool_(pool) {}
 
     bool done() const { return at_ == bytes_.size(); }
@@ -139,6 +140,12 @@ class RowReader {
                                   std::to_string(id) + ", past the pool's " +
                                   std::to_string(pool_.strings.size() - 1));
             if (!pool_.strings[id].empty()) {
+                // A long string referred to over and over must not ask for
+                // more memory than any database holds.
+                if (pool_.strings[id].size() > msi_database::maxCellTextUnits - pool_.copiedUnits)
+                    throw FormatError("table " + quoted(table_.name) +
+                                      " asks for more text than any database holds");
+                pool_.copiedUnits += pool_.strings[id].size();
                 cell.kind = Cell::String;
                 cell.text = pool_.strings[id];
             }
@@ -160,7 +167,7 @@ class RowReader {
 
     const Bytes& bytes_;
     const Table& table_;
-    const Pool& pool_;
+    Pool& pool_;
     size_t at_ = 0;
 };
 
