@@ -97,6 +97,12 @@ std::string packSetup(const PackOptions& options) {
     checkStub(stub, stubPath);
 
     const std::string packageName = fileName(options.msiPath);
+    // The setup writes the package and the transform side by side.
+    for (const TransformInput& transform : options.transforms)
+        if (sameFileName(packageName, transformFileName(transform.lcid)))
+            throw PackError(packBadInput, options.msiPath,
+                            "the package's file name is the one the setup gives the transform "
+                            "of language " + std::to_string(transform.lcid) + "; rename it");
     struct Named {
         const char* name;
         const std::string* text;

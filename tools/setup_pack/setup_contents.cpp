@@ -62,6 +62,16 @@ SetupContents readSetupContents(const pe::Image& setup) {
     return contents;
 }
 
+bool sameFileName(const std::string& a, const std::string& b) {
+    auto folded = [](std::string name) {
+        for (char& c : name)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+        return name;
+    };
+    return folded(a) == folded(b);
+}
+
 std::string transformFileName(int32_t lcid) {
     char name[setup_format::transformNameCapacity];
     setup_format::transformFileName(lcid, name);
@@ -76,16 +86,24 @@ std::vector<std::string> extractSetup(const SetupContents& contents, const std::
         throw PackError(packBadInput, setupPath,
                         std::string("its ") + setup_format::packageNameResource + " \"" +
                             contents.packageName.value_or("") + "\" is not a plain file name");
+    std::vector<std::pair<std::string, common::ByteView>> names = {
+        {*contents.packageName, *contents.package}};
+    for (const SetupTransform& transform : contents.transforms)
+        names.emplace_back(transformFileName(transform.lcid), transform.bytes);
+    // One file must not overwrite another (a PACKAGENAME of "1036.MST").
+    for (size_t i = 0; i < names.size(); ++i)
+        for (size_t j = 0; j < i; ++j)
+            if (sameFileName(names[i].first, names[j].first))
+                throw PackError(packBadInput, setupPath,
+                                "carries two files named \"" + names[i].first + "\"");
     try {
         common::createFolder(folder);
     } catch (const common::SystemError& error) {
         throw PackError(packWriteFailed, folder, error.what());
     }
-    std::vector<std::pair<std::string, common::ByteView>> files = {
-        {common::joinPath(folder, *contents.packageName), *contents.package}};
-    for (const SetupTransform& transform : contents.transforms)
-        files.emplace_back(common::joinPath(folder, transformFileName(transform.lcid)),
-                           transform.bytes);
+    std::vector<std::pair<std::string, common::ByteView>> files;
+    for (const auto& name : names)
+        files.emplace_back(common::joinPath(folder, name.first), name.second);
     std::vector<std::string> written;
     for (const auto& file : files) {
         try {

@@ -30,6 +30,11 @@ SetupContents readSetupContents(const pe::Image& setup);
 // The name the setup writes a transform under: "1036.MST".
 std::string transformFileName(int32_t lcid);
 
+// Whether two file names name one file where the setup writes them: Windows
+// compares names without regard to case (ASCII letters here, as the names
+// the setup gives its files are ASCII).
+bool sameFileName(const std::string& a, const std::string& b);
+
 // Writes the package as `folder`/PACKAGENAME and each transform as
 // `folder`/LCID.MST, creating the folder if needed and replacing files of
 // those names; returns the paths written. Throws PackError: packBadInput
