@@ -2,6 +2,8 @@
 
 #include "msi_database/code_page_tables.h"
 
+#include "common/utf8.h"
+
 #include <utility>
 
 namespace msi_database {
@@ -28,64 +30,6 @@ char32_t codePointAt(const std::u16string& text, size_t at, size_t& units) {
     return first;
 }
 
-bool encodeUtf8(const std::u16string& text, std::string& bytes) {
-    for (size_t i = 0; i < text.size();) {
-        size_t units = 0;
-        char32_t c = codePointAt(text, i, units);
-        if (units == 0)
-            return false;
-        i += units;
-        if (c < 0x80) {
-            bytes += static_cast<char>(c);
-        } else if (c < 0x800) {
-            bytes += static_cast<char>(0xC0 | c >> 6);
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            bytes += static_cast<char>(0xE0 | c >> 12);
-            bytes += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            bytes += static_cast<char>(0xF0 | c >> 18);
-            bytes += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            bytes += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            bytes += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return true;
-}
-
-// Strict: no overlong forms, surrogates or values past U+10FFFF.
-bool decodeUtf8(const std::string& bytes, std::u16string& text) {
-    for (size_t i = 0; i < bytes.size();) {
-        unsigned char lead = static_cast<unsigned char>(bytes[i]);
-        int extra = lead < 0x80                   ? 0
-                    : lead >= 0xC2 && lead < 0xE0 ? 1
-                    : lead >= 0xE0 && lead < 0xF0 ? 2
-                    : lead >= 0xF0 && lead < 0xF5 ? 3
-                                                  : -1;
-        if (extra < 0 || bytes.size() - i <= static_cast<size_t>(extra))
-            return false;
-        char32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            unsigned char next = static_cast<unsigned char>(bytes[i + k]);
-            if ((next & 0xC0) != 0x80)
-                return false;
-            c = c << 6 | (next & 0x3F);
-        }
-        static const char32_t least[] = {0, 0x80, 0x800, 0x10000};
-        if (c < least[extra] || c > 0x10FFFF || isSurrogate(c))
-            return false;
-        i += static_cast<size_t>(extra) + 1;
-        if (c >= 0x10000) {
-            text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-            text += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        } else {
-            text += static_cast<char16_t>(c);
-        }
-    }
-    return true;
-}
-
 bool encodeSingleByte(const char16_t* table, const std::u16string& text, std::string& bytes) {
     for (char16_t c : text) {
         if (c < 0x80) {
@@ -107,7 +51,7 @@ bool encodeSingleByte(const char16_t* table, const std::u16string& text, std::st
 bool encodeText(uint32_t codePage, const std::u16string& text, std::string& bytes) {
     bytes.clear();
     if (codePage == 65001)
-        return encodeUtf8(text, bytes);
+        return common::utf16ToUtf8(text, bytes);
     if (codePage == 0) {
         for (char16_t c : text) {
             if (c >= 0x80)
@@ -143,7 +87,7 @@ std::string encodeTextReplacing(uint32_t codePage, const std::u16string& text) {
 bool decodeText(uint32_t codePage, const std::string& bytes, std::u16string& text) {
     text.clear();
     if (codePage == 65001)
-        return decodeUtf8(bytes, text);
+        return common::utf8ToUtf16(bytes, text);
     // A neutral database's texts show as Windows' Western code page.
     if (const char16_t* table = singleByteTable(codePage ? codePage : 1252)) {
         for (char c : bytes) {
