@@ -270,38 +270,36 @@ common::Bytes Reader::read(const Entry& stream) const {
     common::Bytes bytes;
     if (size == 0)
         return bytes;
-    if (size < kMiniStreamCutoff) {
-        uint64_t miniSectors = sectorsFor(miniStreamSize_, kMiniSectorSize);
-        std::vector<uint32_t> chain =
-            follow(miniFat_, miniSectors, node.start, sectorsFor(size, kMiniSectorSize), true,
-                   "stream " + name);
+    // Copies each unit of the chain, once followed, from where `locate` says
+    // it lies.
+    auto copy = [&](const std::vector<uint32_t>& chain, size_t unit, auto locate) {
         bytes.resize(static_cast<size_t>(size));
         size_t done = 0;
-        for (uint32_t mini : chain) {
-            // The mini stream's sectors hold whole mini sectors: 64 divides the sector size.
-            uint64_t offset = static_cast<uint64_t>(mini) * kMiniSectorSize;
-            uint32_t container = miniStreamSectors_[static_cast<size_t>(offset / sectorSize_)];
-            uint64_t at =
-                (static_cast<uint64_t>(container) + 1) * sectorSize_ + offset % sectorSize_;
-            size_t count = std::min<size_t>(kMiniSectorSize, bytes.size() - done);
+        for (uint32_t number : chain) {
+            uint64_t at = locate(number);
+            size_t count = std::min<size_t>(unit, bytes.size() - done);
             if (at + count > file_.size)
                 fail("stream " + name + " lies beyond the end of the file");
             std::memcpy(bytes.data() + done, file_.data + at, count);
             done += count;
         }
-        return bytes;
-    }
-    std::vector<uint32_t> chain = follow(fat_, sectorCount_, node.start,
-                                         sectorsFor(size, sectorSize_), true, "stream " + name);
-    bytes.resize(static_cast<size_t>(size));
-    size_t done = 0;
-    for (uint32_t number : chain) {
-        uint64_t at = (static_cast<uint64_t>(number) + 1) * sectorSize_;
-        size_t count = std::min<size_t>(sectorSize_, bytes.size() - done);
-        if (at + count > file_.size)
-            fail("stream " + name + " lies beyond the end of the file");
-        std::memcpy(bytes.data() + done, file_.data + at, count);
-        done += count;
+    };
+    if (size < kMiniStreamCutoff) {
+        uint64_t miniSectors = sectorsFor(miniStreamSize_, kMiniSectorSize);
+        copy(follow(miniFat_, miniSectors, node.start, sectorsFor(size, kMiniSectorSize), true,
+                    "stream " + name),
+             kMiniSectorSize, [&](uint32_t mini) {
+                 // The mini stream's sectors hold whole mini sectors: 64
+                 // divides the sector size.
+                 uint64_t offset = static_cast<uint64_t>(mini) * kMiniSectorSize;
+                 uint32_t container = miniStreamSectors_[static_cast<size_t>(offset / sectorSize_)];
+                 return (static_cast<uint64_t>(container) + 1) * sectorSize_ + offset % sectorSize_;
+             });
+    } else {
+        copy(follow(fat_, sectorCount_, node.start, sectorsFor(size, sectorSize_), true,
+                    "stream " + name),
+             sectorSize_,
+             [&](uint32_t number) { return (static_cast<uint64_t>(number) + 1) * sectorSize_; });
     }
     return bytes;
 }
