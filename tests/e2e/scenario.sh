@@ -80,6 +80,18 @@ temp_folder() {
 }
 
 # The question before an upgrade of an older version.
+# The language dialog of the three-language setup, in French with
+# "Français" chosen.
+french_languages_window() {
+  cat <<EOF
+window "Choisissez la langue d'installation"
+  button "OK"
+  button "Annuler"
+  combo "English" 1033, "Français" 1036, "Deutch" 1031; selected "Français"
+  text "Choisissez la langue d'installation dans la liste ci-dessous."
+EOF
+}
+
 upgrade_window() {
   cat <<EOF
 window "Setup Test Product"
@@ -627,11 +639,7 @@ languages-french-dialog)
   log_properties TRANSFORMS
   expect <<EOF
 run
-window "Choisissez la langue d'installation"
-  button "OK"
-  button "Annuler"
-  combo "English" 1033, "Français" 1036, "Deutch" 1031; selected "Français"
-  text "Choisissez la langue d'installation dans la liste ci-dessous."
+$(french_languages_window)
 press "OK"
 exit 0
 product-name "Produit de test"
@@ -667,11 +675,7 @@ product 1.0.2
 product-name "Produit de test"
 registry Greeting "Bonjour à tous"
 run
-window "Choisissez la langue d'installation"
-  button "OK"
-  button "Annuler"
-  combo "English" 1033, "Français" 1036, "Deutch" 1031; selected "Français"
-  text "Choisissez la langue d'installation dans la liste ci-dessous."
+$(french_languages_window)
 press "Annuler"
 exit 1602
 TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
