@@ -24,5 +24,6 @@ function(add_setup_executable name)
             -Wl,--file-alignment,4096)
     endif()
     set_property(SOURCE ${PROJECT_SOURCE_DIR}/res/setup.rc APPEND PROPERTY
-        OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/res/setup.manifest ${PROJECT_SOURCE_DIR}/res/setup.ico)
+        OBJECT_DEPENDS ${PROJECT_SOURCE_DIR}/res/setup.manifest
+        ${PROJECT_SOURCE_DIR}/res/setup-x64.manifest ${PROJECT_SOURCE_DIR}/res/setup.ico)
 endfunction()
