@@ -6,6 +6,8 @@ include(GNUInstallDirs)
 
 set(SETUP_PACK_STUB "${PROJECT_SOURCE_DIR}/dist/setup.exe" CACHE FILEPATH
     "The empty setup.exe installed beside setup-pack (cmake --preset windows builds it)")
+set(SETUP_PACK_STUB_X64 "${PROJECT_SOURCE_DIR}/dist/setup-x64.exe" CACHE FILEPATH
+    "The empty setup-x64.exe installed beside it (cmake --preset windows-x64 builds it)")
 set(SETUP_PACK_MAINTAINER "setup-pack maintainers <setup-pack@example.org>" CACHE STRING
     "The Maintainer of the Debian package")
 
@@ -41,9 +43,9 @@ add_custom_target(setup_pack_docs ALL
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
     GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 install(TARGETS setup-pack RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-# setup-pack looks for it at ../share/setup-pack/setup.exe from its folder.
-# A Windows program for the target, not this machine: not executable here.
-install(FILES ${SETUP_PACK_STUB} DESTINATION ${CMAKE_INSTALL_DATADIR}/setup-pack
+# setup-pack looks for them at ../share/setup-pack/ from its folder.
+# Windows programs for the target, not this machine: not executable here.
+install(FILES ${SETUP_PACK_STUB} ${SETUP_PACK_STUB_X64} DESTINATION ${CMAKE_INSTALL_DATADIR}/setup-pack
     PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 install(FILES ${SETUP_PACK_DOCS}/setup-pack.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${SETUP_PACK_DOCS}/changelog.Debian.gz

@@ -9,7 +9,9 @@
 # Set by the build (tests/e2e/CMakeLists.txt): E2E_BIN (setups and driver),
 # E2E_PACKAGES (the built .msi files), E2E_SOURCES (tests/packages),
 # E2E_WORK (scratch folder), E2E_PRODUCT_CODE, E2E_FAILING_PRODUCT_CODE,
-# E2E_PACK (the native setup-pack) and E2E_STUB (the empty setup.exe).
+# E2E_PACK (the native setup-pack), E2E_STUB (the empty stub of this build)
+# and E2E_SYSTEM_FOLDER (where its msiexec.exe lies: system32 for x86-64
+# programs, syswow64 for 32-bit ones).
 # `scenario.sh screenshot` saves a picture of the French dialog as
 # E2E_SCREENSHOT (see screenshot.sh).
 set -euo pipefail
@@ -705,7 +707,7 @@ peer-switches)
   note "LOGPATH log: $([ -e "$log" ] && echo written || echo absent)"
   log=$media/setup.log
   log_properties UILevel REBOOT TRANSFORMS
-  system=$prefix/drive_c/windows/syswow64
+  system=$prefix/drive_c/windows/$E2E_SYSTEM_FOLDER
   rm "$system/msiexec.exe"
   cp "$E2E_STAND_IN" "$system/msiexec.exe"
   drive run --cwd 'C:\Setup Media' "$(setup product)" /P /log setup.log -- exit

@@ -9,7 +9,8 @@
 # does not allow.
 #
 # Set by the build (tests/faults/CMakeLists.txt): FAULT_BIN, FAULT_WORK,
-# E2E_BIN, E2E_PACKAGES, E2E_WORK (holds the template), E2E_PRODUCT_CODE.
+# E2E_BIN, E2E_PACKAGES, E2E_WORK (holds the template), E2E_PRODUCT_CODE,
+# E2E_SYSTEM_FOLDER (where the setup's msiexec.exe lies in the prefix).
 set -euo pipefail
 
 case_name=$1
@@ -259,7 +260,7 @@ installer-killed)
   # installer's exit code, whole.
   new_prefix
   own_temp
-  system=$prefix/drive_c/windows/syswow64
+  system=$prefix/drive_c/windows/$E2E_SYSTEM_FOLDER
   rm "$system/msiexec.exe"
   cp "$FAULT_BIN/slow_msiexec.exe" "$system/msiexec.exe"
   in_prefix "$E2E_BIN/e2e_driver.exe" run --cwd 'C:\' "$(setup product)" /S /L1036 -- \
@@ -307,7 +308,7 @@ two-at-once)
   new_prefix
   own_temp
   verdict=passed
-  system=$prefix/drive_c/windows/syswow64
+  system=$prefix/drive_c/windows/$E2E_SYSTEM_FOLDER
   rm "$system/msiexec.exe"
   cp "$FAULT_BIN/ten_second_msiexec.exe" "$system/msiexec.exe"
   note "stand-in installer"
@@ -318,7 +319,7 @@ two-at-once)
   [ "$(tail -5 "$transcript" | paste -sd ' ')" = "program 1: exit 3010 program 2: exit 3010 \
 left in temp: none packages there at the end: 2 packages gone at the end: 0" ] || verdict=failed
   rm "$system/msiexec.exe"
-  cp "$template/drive_c/windows/syswow64/msiexec.exe" "$system/msiexec.exe"
+  cp "$template/drive_c/windows/$E2E_SYSTEM_FOLDER/msiexec.exe" "$system/msiexec.exe"
   for round in 1 2 3; do
     note "round $round"
     start=$(wc -l <"$transcript")
@@ -351,7 +352,7 @@ waiting-for-installer)
   # setup ends with the installer's code, and only then are the files gone.
   new_prefix
   own_temp
-  system=$prefix/drive_c/windows/syswow64
+  system=$prefix/drive_c/windows/$E2E_SYSTEM_FOLDER
   rm "$system/msiexec.exe"
   cp "$FAULT_BIN/ten_second_msiexec.exe" "$system/msiexec.exe"
   in_prefix "$E2E_BIN/e2e_driver.exe" run --cwd 'C:\' "$(setup product)" /S /L1036 -- \
@@ -419,7 +420,7 @@ planted-files)
   # Wine loads its own msi.dll for any msi.dll unless told to prefer one
   # found on disk; told so, a program that searched its own folder or the
   # current directory would load the plant.
-  export WINEDLLOVERRIDES='mscoree,mshtml=;msi=n,b'
+  export WINEDLLOVERRIDES='mscoree,mshtml=;msiexec.exe=n,b;msi=n,b'
   new_prefix
   media=$prefix/drive_c/Media
   current=$prefix/drive_c/Work
