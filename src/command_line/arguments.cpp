@@ -97,7 +97,7 @@ void appendProperty(Text& properties, const Text& argument, size_t nameLength) {
 SetupArguments splitArguments(const char* commandLine) {
     SetupArguments result;
     const char* p = commandLine ? commandLine : "";
-    bool afterLog = false;
+    bool afterPathSwitch = false;
     while (*p) {
         const char* start = p;
         while (isSeparator(*p))
@@ -111,9 +111,11 @@ SetupArguments splitArguments(const char* commandLine) {
         bool open = false;
         p = readArgument(p, argument, open);
         size_t raw = static_cast<size_t>(p - start);
-        // The path after a bare /log is the log file's, whatever it holds.
-        size_t nameLength = afterLog ? 0 : propertyNameLength(argument);
-        afterLog = sameName(argument, argument.size(), "/LOG", true);
+        // The path after a bare /log or /extract is the switch's, whatever
+        // it holds.
+        size_t nameLength = afterPathSwitch ? 0 : propertyNameLength(argument);
+        afterPathSwitch = sameName(argument, argument.size(), "/LOG", true) ||
+                          sameName(argument, argument.size(), "/EXTRACT", true);
         if (!nameLength) {
             result.switches.append(start, raw);
             continue;

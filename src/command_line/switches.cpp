@@ -27,9 +27,12 @@ bool beginsWithWord(const char* token, const char* word) {
     return true;
 }
 
-// The path of a /log token from what follows its "/log"; false when that is
-// neither the end nor a blank, '=' or ':' and so no /log token.
-bool readLogPath(const char* rest, Text& path) {
+// The switches that take a path: the rest of their token.
+const char* const pathSwitches[] = {"log", "extract"};
+
+// The path of a /log or /extract token from what follows the word; false
+// when that is neither the end nor a blank, '=' or ':' and so no such token.
+bool readPath(const char* rest, Text& path) {
     if (*rest && *rest != ' ' && *rest != '=' && *rest != ':')
         return false;
     const char* begin = *rest ? rest + 1 : rest;
@@ -42,14 +45,27 @@ bool readLogPath(const char* rest, Text& path) {
     return true;
 }
 
-// Where a /log token that starts at `slash` ends. Its path may hold '/'
-// (Windows takes either separator), so it runs on to the first '/' that
+// The length of the path switch's word that the token starting at `slash`
+// begins with, followed by the end, a blank, '=' or ':'; 0 for any other.
+size_t pathSwitchWord(const char* slash) {
+    for (const char* word : pathSwitches) {
+        size_t length = std::strlen(word);
+        const char* rest = slash + 1 + length;
+        if (beginsWithWord(slash, word) && (!*rest || *rest == ' ' || *rest == '=' || *rest == ':'))
+            return length;
+    }
+    return 0;
+}
+
+// Where a token that starts at `slash` ends. A path switch's path may hold
+// '/' (Windows takes either separator), so it runs on to the first '/' that
 // follows a blank outside quotes, or to the end: a piece of the path is
 // never read as a switch of its own. Any other token ends at the next '/'.
 const char* tokenEnd(const char* slash) {
-    const char* rest = slash + 4;
-    if (!beginsWithWord(slash, "log") || (*rest && *rest != ' ' && *rest != '=' && *rest != ':'))
+    size_t word = pathSwitchWord(slash);
+    if (word == 0)
         return std::strchr(slash + 1, '/');
+    const char* rest = slash + 1 + word;
     bool quoted = false;
     for (const char* p = rest; *p; ++p) {
         if (*p == '"')
@@ -75,9 +91,14 @@ SetupSwitches readSwitches(const char* commandLine) {
         if (token.size() < 2)
             continue;
         // The words before the letters: /log is no /L.
-        if (beginsWithWord(text, "log") && readLogPath(text + 4, found.logPath)) {
+        if (beginsWithWord(text, "log") && readPath(text + 4, found.logPath)) {
             found.logGiven = true;
             found.logSwitch = token;
+            continue;
+        }
+        if (beginsWithWord(text, "extract") && readPath(text + 8, found.extractFolder)) {
+            found.extractGiven = true;
+            found.extractSwitch = token;
             continue;
         }
         if (beginsWithWord(text, "help") && !text[5]) {

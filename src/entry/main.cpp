@@ -5,11 +5,13 @@
 #include "command_line/arguments.h"
 #include "entry/apply_switches.h"
 #include "os/system_folder.h"
+#include "package/extract.h"
 #include "product/version.h"
 #include "state/setup_state.h"
 #include "state/string_resource.h"
 #include "ui/confirm_plan.h"
 #include "ui/dialog_ids.h"
+#include "ui/extract_report.h"
 #include "ui/languages.h"
 #include "ui/setup_dialog.h"
 
@@ -56,15 +58,24 @@ bool readProductData() {
     return true;
 }
 
+// What the command line asks for besides an installation.
+struct EntryRequests {
+    bool help = false;    // /? or /help
+    bool extract = false; // /extract, into extractFolder
+    Text extractFolder;
+};
+
 // Takes the properties and the switches of the command line into setupState;
 // shows the box of a refused argument (not when quiet) and gives false for
-// it. `help` tells whether /? or /help was given.
-bool applyCommandLine(const char* commandLine, bool& help) {
+// it. `requests` gets what is asked for besides an installation.
+bool applyCommandLine(const char* commandLine, EntryRequests& requests) {
     // Properties first: a '/' inside a value is never read as a switch.
     SetupArguments arguments = splitArguments(commandLine);
     const SetupSwitches switches = readSwitches(arguments.switches.c_str());
     applySwitches(switches);
-    help = switches.help;
+    requests.help = switches.help;
+    requests.extract = switches.extractGiven;
+    requests.extractFolder = switches.extractFolder;
     // Taken as a full path now: the installer must find it whatever its own
     // current directory.
     Text logPath = writableFilePath(switches.logPath);
@@ -72,6 +83,8 @@ bool applyCommandLine(const char* commandLine, bool& help) {
         arguments.refusal != ArgumentRefusal::none ? refusalMessage(arguments)
         : switches.logGiven && logPath.empty()
             ? refusalMessage(switches.logSwitch, "The installer cannot write its log file there.")
+        : switches.extractGiven && switches.extractFolder.empty()
+            ? refusalMessage(switches.extractSwitch, "Name the folder to write the files into.")
             : Text();
     if (!refusal.empty()) {
         if (!setupState.silent)
@@ -88,6 +101,22 @@ bool applyCommandLine(const char* commandLine, bool& help) {
 // language.
 void showHelp() {
     MessageBoxA(nullptr, helpText().c_str(), setupState.productName.c_str(), MB_OK);
+}
+
+// /extract: the package and its transforms written into the folder, and a
+// box that says what was written or why nothing was (not when quiet).
+int extractIntoFolder(const Text& folder) {
+    List<Text> written;
+    Text failedPath;
+    FolderExtraction result = extractToFolder(folder, written, failedPath);
+    if (!setupState.silent)
+        MessageBoxA(
+            nullptr, extractionReport(result, written, failedPath).c_str(),
+            setupState.productName.c_str(),
+            MB_OK | (result == FolderExtraction::done ? MB_ICONINFORMATION : MB_ICONEXCLAMATION));
+    return setupExitCode(result == FolderExtraction::done ? SetupEnd::filesExtracted
+                                                          : SetupEnd::extractionFailed,
+                         0);
 }
 
 int runMessageLoop(HWND dialog) {
@@ -116,15 +145,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
 
     selectLanguage(static_cast<int32_t>(static_cast<uint32_t>(GetUserDefaultUILanguage())));
     // Refusals are decided before anything is written or started.
-    bool help = false;
-    if (!applyCommandLine(commandLine, help))
+    EntryRequests requests;
+    if (!applyCommandLine(commandLine, requests))
         return setupExitCode(SetupEnd::commandLineRefused, 0);
     if (!readProductData())
         return 1;
-    if (help) {
+    if (requests.help) {
         showHelp();
         return 0;
     }
+    if (requests.extract)
+        return extractIntoFolder(requests.extractFolder);
 
     HWND dialog =
         CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), nullptr, setupDialogProc, 0);

@@ -109,6 +109,63 @@ bool writeAndHold(const char* resourceName, Text& fileName, OSHandle& held, Text
     fileName = path;
     return true;
 }
+// A bare file name: nothing that would lead out of the folder it is put in.
+bool isBareName(const Text& name) {
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    for (size_t i = 0; i < name.size(); ++i)
+        if (name[i] == '\\' || name[i] == '/' || name[i] == ':')
+            return false;
+    return true;
+}
+
+// Makes every missing folder on `path` (a full path that ends with a
+// backslash), outermost first, and adds each one made to `made`.
+bool makeFolders(const Text& path, List<Text>& made) {
+    // Past the root: "C:\" or "\\server\share\".
+    size_t start = 3;
+    if (path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
+        int separators = 0;
+        for (start = 2; start < path.size() && separators < 2; ++start)
+            separators += path[start] == '\\';
+    }
+    for (size_t i = start; i < path.size(); ++i) {
+        if (path[i] != '\\')
+            continue;
+        Text folder(path.c_str(), i);
+        DWORD attributes = GetFileAttributesA(folder.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                return false;
+            continue;
+        }
+        if (!CreateDirectoryA(folder.c_str(), nullptr))
+            return false;
+        made.add(folder);
+    }
+    return true;
+}
+
+// Writes the resource as the new file `path`: never through or over
+// anything of that name.
+FolderExtraction writeNewFile(const char* resourceName, const Text& path) {
+    ResourceView view;
+    if (!loadResourceBytes(resourceName, view))
+        return FolderExtraction::writeFailed;
+    OSHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.isOpen()) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS
+                   ? FolderExtraction::fileExists
+                   : FolderExtraction::writeFailed;
+    }
+    bool ok = writeInPieces(file.get(), view.data, view.size);
+    if (file.close() && ok)
+        return FolderExtraction::done;
+    DeleteFileA(path.c_str());
+    return FolderExtraction::writeFailed;
+}
 } // namespace
 
 Text transformResourceName(int lcid) {
@@ -157,4 +214,64 @@ void deleteExtractedFiles() {
         deleteWritten(transform, setupState.transformPath);
     }
     folder.remove();
+}
+
+FolderExtraction extractToFolder(const Text& folderText, List<Text>& written, Text& failedPath) {
+    written.clear();
+    failedPath.clear();
+    if (!resourceExists(setup_format::packageResource))
+        return FolderExtraction::noPackage;
+    char full[MAX_PATH];
+    DWORD length = GetFullPathNameA(folderText.c_str(), MAX_PATH, full, nullptr);
+    failedPath = folderText;
+    if (length == 0)
+        return FolderExtraction::folderNotMade;
+    if (length >= MAX_PATH)
+        return FolderExtraction::pathTooLong;
+    Text folder(full, length);
+    if (folder[folder.size() - 1] != '\\')
+        folder.append('\\');
+
+    // What to write, each path checked before anything is.
+    List<Text> resources, paths;
+    resources.add(Text(setup_format::packageResource));
+    paths.add(Text(folder).append(setupState.packagePath));
+    for (size_t i = 0; i < setup_format::knownLanguageCount; ++i) {
+        int lcid = setup_format::knownLanguages[i];
+        Text resource = transformResourceName(lcid);
+        if (lcid == setup_format::baseLanguage || !resourceExists(resource.c_str()))
+            continue;
+        resources.add(resource);
+        paths.add(Text(folder).append(transformFileName(lcid)));
+    }
+    for (size_t i = 0; i < paths.size(); ++i) {
+        failedPath = paths[i];
+        if (i == 0 && !isBareName(setupState.packagePath))
+            return FolderExtraction::writeFailed;
+        if (paths[i].size() >= MAX_PATH)
+            return FolderExtraction::pathTooLong;
+    }
+
+    List<Text> made;
+    FolderExtraction result = FolderExtraction::done;
+    if (!makeFolders(folder, made)) {
+        failedPath = folder;
+        result = FolderExtraction::folderNotMade;
+    }
+    for (size_t i = 0; i < paths.size() && result == FolderExtraction::done; ++i) {
+        failedPath = paths[i];
+        result = writeNewFile(resources[i].c_str(), paths[i]);
+        if (result == FolderExtraction::done)
+            written.add(paths[i]);
+    }
+    if (result == FolderExtraction::done) {
+        failedPath.clear();
+        return result;
+    }
+    for (size_t i = 0; i < written.size(); ++i)
+        DeleteFileA(written[i].c_str());
+    written.clear();
+    for (size_t i = made.size(); i > 0; --i)
+        RemoveDirectoryA(made[i - 1].c_str());
+    return result;
 }

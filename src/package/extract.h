@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/list.h"
 #include "base/text.h"
 
 // The name of the transform resource of a language and the file name the
@@ -25,3 +26,24 @@ bool extractPackageFiles(Text& notCreated);
 
 // Deletes the files that this run wrote, then this run's folder.
 void deleteExtractedFiles();
+
+// What writing the setup's files into a folder of the user's came to.
+enum class FolderExtraction {
+    done,
+    noPackage,     // the setup carries no package
+    folderNotMade, // the folder, or one above it, could not be made
+    fileExists,    // a file, folder or link of a name to write is there already
+    pathTooLong,   // a file's full path would have MAX_PATH characters or more
+    writeFailed,   // a file could not be created or written whole
+};
+
+// Writes the package under its bare name (setupState.packagePath, from
+// PACKAGENAME) and every transform the setup carries under its file name
+// ("1036.MST") into `folder` (relative to the current directory), making
+// the folder and those above it where missing. Every file is created new, so
+// a file or link of the same name is never written through nor replaced,
+// and in bounded pieces. On success `written` holds the full paths in that
+// order. On failure `failedPath` names the path at fault and nothing is
+// left: the files written so far are deleted and the folders made removed.
+// Shows nothing.
+FolderExtraction extractToFolder(const Text& folder, List<Text>& written, Text& failedPath);

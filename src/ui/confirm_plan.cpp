@@ -15,6 +15,7 @@ int32_t setupExitCode(SetupEnd end, uint32_t installerExitCode) {
     case SetupEnd::installerEnded:
         return static_cast<int32_t>(installerExitCode);
     case SetupEnd::installerStarted:
+    case SetupEnd::filesExtracted:
         return 0;
     case SetupEnd::cancelled:
     case SetupEnd::upgradeDeclined:

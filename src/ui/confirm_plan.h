@@ -15,6 +15,7 @@ enum class SetupEnd {
     undecided,             // a hidden dialog could not decide (no product code, failed query)
     languageError,         // the package offers no known language
     commandLineRefused,    // a property on the command line is not accepted
+    filesExtracted,        // /extract wrote the package into its folder
 };
 
 // The exit code of the setup for an end; `installerExitCode` counts only

@@ -34,12 +34,14 @@ const char helpLanguages[] = "1033 English, 1036 Fran\xE7"
                              "1046 Portugu\xEAs";
 const char englishHelp[] =
     "setup.exe [/L<lcid>] [/S | /P] [/W] [/log PATH] [NAME=value]...\n"
+    "setup.exe /extract FOLDER\n"
     "\n"
     "/L<lcid>\tsetup language: %s\n"
     "/S\tquiet installation, never restarts the machine\n"
     "/P\tlike /S, showing the installer's progress\n"
     "/W\twait for the installer\n"
     "/log PATH\tthe installer's log file\n"
+    "/extract FOLDER\twrite the package and its transforms into FOLDER, install nothing\n"
     "/?, /help\tthis help\n"
     "NAME=value\tinstaller property, e.g. INSTALLDIR=\"C:\\Program Files\\Product\"\n"
     "\n"
@@ -48,12 +50,15 @@ const char englishHelp[] =
     "line, 1 damaged setup; otherwise the installer's own code.";
 const char frenchHelp[] =
     "setup.exe [/L<lcid>] [/S | /P] [/W] [/log CHEMIN] [NOM=valeur]...\n"
+    "setup.exe /extract DOSSIER\n"
     "\n"
     "/L<lcid>\tlangue d'installation : %s\n"
     "/S\tinstallation silencieuse, sans red\xE9marrage de l'ordinateur\n"
     "/P\tcomme /S, en affichant la progression\n"
     "/W\tattendre la fin de l'installation\n"
     "/log CHEMIN\tfichier journal de l'installation\n"
+    "/extract DOSSIER\t\xE9"
+    "crire le paquet et ses transformations dans DOSSIER, sans installer\n"
     "/?, /help\tcette aide\n"
     "NOM=valeur\tpropri\xE9t\xE9 de l'installation, par ex. INSTALLDIR=\"C:\\Program "
     "Files\\Produit\"\n"
@@ -66,6 +71,7 @@ const char frenchHelp[] =
     "du programme d'installation Windows.";
 const char germanHelp[] =
     "setup.exe [/L<lcid>] [/S | /P] [/W] [/log PFAD] [NAME=Wert]...\n"
+    "setup.exe /extract ORDNER\n"
     "\n"
     "/L<lcid>\tSetup-Sprache: %s\n"
     "/S\tInstallation ohne Benutzeroberfl\xE4"
@@ -73,6 +79,7 @@ const char germanHelp[] =
     "/P\twie /S, mit Fortschrittsanzeige\n"
     "/W\tauf das Ende der Installation warten\n"
     "/log PFAD\tProtokolldatei der Installation\n"
+    "/extract ORDNER\tPaket und Transformationen in ORDNER schreiben, nichts installieren\n"
     "/?, /help\tdiese Hilfe\n"
     "NAME=Wert\tEigenschaft der Installation, z. B. INSTALLDIR=\"C:\\Program Files\\Produkt\"\n"
     "\n"
@@ -82,12 +89,14 @@ const char germanHelp[] =
     "digt; sonst der Code von Windows Installer.";
 const char spanishHelp[] =
     "setup.exe [/L<lcid>] [/S | /P] [/W] [/log RUTA] [NOMBRE=valor]...\n"
+    "setup.exe /extract CARPETA\n"
     "\n"
     "/L<lcid>\tidioma de instalaci\xF3n: %s\n"
     "/S\tinstalaci\xF3n silenciosa, sin reiniciar el equipo\n"
     "/P\tcomo /S, mostrando el progreso\n"
     "/W\tesperar a que termine la instalaci\xF3n\n"
     "/log RUTA\tarchivo de registro de la instalaci\xF3n\n"
+    "/extract CARPETA\tescribir el paquete y sus transformaciones en CARPETA, sin instalar\n"
     "/?, /help\testa ayuda\n"
     "NOMBRE=valor\tpropiedad de la instalaci\xF3n, p. ej. INSTALLDIR=\"C:\\Program "
     "Files\\Producto\"\n"
@@ -100,12 +109,15 @@ const char spanishHelp[] =
     "digo de Windows Installer.";
 const char italianHelp[] =
     "setup.exe [/L<lcid>] [/S | /P] [/W] [/log PERCORSO] [NOME=valore]...\n"
+    "setup.exe /extract CARTELLA\n"
     "\n"
     "/L<lcid>\tlingua dell'installazione: %s\n"
     "/S\tinstallazione invisibile, senza riavviare il computer\n"
     "/P\tcome /S, mostrando l'avanzamento\n"
     "/W\tattendere la fine dell'installazione\n"
     "/log PERCORSO\tfile di log dell'installazione\n"
+    "/extract CARTELLA\tscrivere il pacchetto e le sue trasformazioni in CARTELLA, senza "
+    "installare\n"
     "/?, /help\tquesta guida\n"
     "NOME=valore\tpropriet\xE0 dell'installazione, ad es. INSTALLDIR=\"C:\\Program "
     "Files\\Prodotto\"\n"

@@ -684,6 +684,94 @@ TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
 EOF
   ;;
 
+extract)
+  # /extract FOLDER writes the package and its transforms under the names
+  # the setup gives them into FOLDER, made where missing, byte for byte what
+  # setup-pack --extract reads out of the setup, and installs nothing; with
+  # /L1036 and without /S its box says so in French. Refused, each with 1603
+  # and nothing more written or left: files of those names already there, a
+  # folder that cannot be made (below a file), a path of 260 characters or
+  # more, a setup without a package; a missing FOLDER gives 1639.
+  new_prefix
+  pack_languages
+  reference=$prefix/reference
+  "$E2E_PACK" --extract "$prefix/drive_c/languages-setup.exe" --out "$reference" >/dev/null
+  shares="$prefix/drive_c/Admin Share"
+  long="C:\\$(printf 'x%.0s' $(seq 1 250))"
+  drive run "$languages_setup" /S '/extract "C:\Admin Share\product"' -- exit -- \
+    product "$product" -- temp-files -- \
+    run "$languages_setup" /L1036 '/extract=C:\Second' -- window "Setup Test Product" -- press OK -- exit
+  for name in $(cd "$reference" && ls); do
+    cmp -s "$reference/$name" "$shares/product/$name" &&
+      note "$name: the same bytes as setup-pack --extract" || note "$name: differs or is missing"
+  done
+  left_in "Admin Share" "$shares"
+  left_in "Second" "$prefix/drive_c/Second"
+  drive run "$languages_setup" /S '/extract "C:\Admin Share\product"' -- exit -- \
+    run "$languages_setup" '/extract "C:\Admin Share\product"' -- window "Setup Test Product" -- \
+    press OK -- exit -- \
+    run "$languages_setup" /S '/extract C:\Admin Share\product\1036.MST\below' -- exit -- \
+    run "$languages_setup" /S "/extract $long" -- exit -- \
+    run "$(setup no_package)" /S '/extract C:\Nothing' -- exit -- \
+    run "$languages_setup" /extract -- window "" -- press OK -- exit -- product "$product"
+  left_in "Admin Share" "$shares"
+  note "C:\\: $(cd "$prefix/drive_c" && ls -d x* Nothing 2>/dev/null | wc -l) folders made by the refused runs"
+  expect <<EOF
+run /S /extract "C:\\Admin Share\\product"
+exit 0
+product error 1605
+temp-files none
+run /L1036 /extract=C:\\Second
+window "Setup Test Product"
+  icon
+  button "OK"
+  text "Le programme d'installation a écrit ces fichiers dans C:\\Second\\ :
+
+languages-1033.msi
+1036.MST
+1031.MST"
+press "OK"
+exit 0
+1031.MST: the same bytes as setup-pack --extract
+1036.MST: the same bytes as setup-pack --extract
+languages-1033.msi: the same bytes as setup-pack --extract
+Admin Share: product product/1031.MST product/1036.MST product/languages-1033.msi
+Second: 1031.MST 1036.MST languages-1033.msi
+run /S /extract "C:\\Admin Share\\product"
+exit 1603
+run /extract "C:\\Admin Share\\product"
+window "Setup Test Product"
+  icon
+  button "OK"
+  text "A file of this name is there already:
+
+C:\\Admin Share\\product\\languages-1033.msi
+
+Nothing was extracted."
+press "OK"
+exit 1603
+run /S /extract C:\\Admin Share\\product\\1036.MST\\below
+exit 1603
+run /S /extract $long
+exit 1603
+run /S /extract C:\\Nothing
+exit 1603
+run /extract
+window ""
+  button "OK"
+  text "This command line argument is not accepted:
+
+/extract
+
+Name the folder to write the files into."
+press "OK"
+exit 1639
+product error 1605
+Admin Share: product product/1031.MST product/1036.MST product/languages-1033.msi
+C:\\: 0 folders made by the refused runs
+EOF
+  ;;
+
 peer-switches)
   # /? shows the switches, the property arguments and the exit codes in the
   # setup's language (their text is the unit tests'; here its first line, in

@@ -28,6 +28,7 @@ TEST(SplitArguments, PropertiesAreTakenOutAndQuotedForMsiexec) {
         // The one argument after a bare /log is its path, whatever it holds.
         {"/log a=b.log A=1 /LOG \"x=y.log\"", "/log a=b.log  /LOG \"x=y.log\"", "A=\"1\""},
         {"/log=a=b.log A=1 /logs B=2", "/log=a=b.log  /logs ", "A=\"1\" B=\"2\""},
+        {"/extract D:\\a=b A=1 /EXTRACT x=y", "/extract D:\\a=b  /EXTRACT x=y", "A=\"1\""},
         {nullptr, "", ""},
     };
     for (const auto& c : cases) {

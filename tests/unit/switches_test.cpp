@@ -179,3 +179,29 @@ TEST(ReadSwitches, LogTakesTheRestOfItsTokenAndHelpIsAQuestionMarkOrAWord) {
         EXPECT_FALSE(found.silent || found.progressOnly);
     }
 }
+
+TEST(ReadSwitches, ExtractTakesItsFolderAsLogTakesItsPath) {
+    struct {
+        const char* commandLine;
+        const char* extractSwitch; // empty: no /extract
+        const char* folder;
+        const char* logPath;
+        bool silent;
+    } const cases[] = {
+        {"/S /extract \"C:\\Admin Share\\x\" /log l.log", "/extract \"C:\\Admin Share\\x\"",
+         "C:\\Admin Share\\x", "l.log", true},
+        {"/EXTRACT=D:/out/x /L1036", "/EXTRACT=D:/out/x", "D:/out/x", "", false},
+        {"/log=a/b.log /Extract:out /s", "/Extract:out", "out", "a/b.log", true},
+        {"/extract", "/extract", "", "", false},
+        {"/extractor x /extract= /P", "/extract=", "", "", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.commandLine);
+        SetupSwitches found = readSwitches(c.commandLine);
+        EXPECT_EQ(found.extractGiven, *c.extractSwitch != '\0');
+        EXPECT_EQ(found.extractSwitch, c.extractSwitch);
+        EXPECT_EQ(found.extractFolder, c.folder);
+        EXPECT_EQ(found.logPath, c.logPath);
+        EXPECT_EQ(found.silent, c.silent);
+    }
+}
