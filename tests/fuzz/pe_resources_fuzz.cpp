@@ -6,8 +6,9 @@
 #include <tuple>
 
 #include "fuzz_check.h"
-#include "pe/pe_image.h"
-#include "pe/resources.h"
+#include "pe/checksum.h"
+#include "pe/image.h"
+#include "pe/image_writer.h"
 
 namespace {
 

@@ -3,7 +3,8 @@
 
 #include <vector>
 
-#include "pe/pe_image.h"
+#include "pe/checksum.h"
+#include "pe/image.h"
 
 namespace {
 

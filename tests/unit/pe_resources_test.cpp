@@ -3,8 +3,9 @@
 // output in tests/pe.)
 #include <gtest/gtest.h>
 
-#include "pe/pe_image.h"
-#include "pe/resources.h"
+#include "pe/checksum.h"
+#include "pe/image.h"
+#include "pe/image_writer.h"
 
 using common::Bytes;
 using common::putLe32;
