@@ -14,6 +14,7 @@ using common::appendLe16;
 using common::appendLe32;
 using common::ByteView;
 using common::putLe32;
+using common::readLe16;
 using common::readLe32;
 
 namespace pe {
@@ -97,8 +98,7 @@ ImageWriter::ImageWriter(const Image& stub) : stub_(stub), resources_(stub.resou
             refuse("the sections' data is not in the order of the section table");
     }
     // Only the base relocations may point into what moves, and nothing into
-    // what is replaced: their entries name pages of other sections, so
-    // moving them changes nothing inside.
+    // what is replaced.
     uint32_t following =
         index + 1 < h.sections.size() ? h.sections[index + 1].virtualAddress : 0xFFFFFFFFu;
     for (uint32_t i = 0; i < h.directories.size(); ++i) {
@@ -110,6 +110,56 @@ ImageWriter::ImageWriter(const Image& stub) : stub_(stub), resources_(stub.resou
     }
     if (h.entryPoint >= rsrc.virtualAddress)
         refuse("the program starts after its resources");
+    checkRelocations();
+}
+
+// The base relocations are blocks of a page's RVA and 16-bit entries, each
+// a kind (4 bits) and an offset in the page (12 bits): the places the
+// loader adjusts when it maps the image elsewhere (HIGHLOW, 4 bytes, in
+// PE32; DIR64, 8 bytes, in PE32+). The blocks name places, never their own
+// position, so moving the section that holds them keeps them valid as long
+// as every place lies before the resources, which stay where they are and
+// keep everything before them. A place in the resources or after them
+// would be replaced or moved: such a stub is refused.
+void ImageWriter::checkRelocations() const {
+    const Headers& h = stub_.headers_;
+    DataDirectory relocations = h.directory(relocationDirectory);
+    if (relocations.size == 0)
+        return;
+    ByteView table = stub_.at(relocations.address, relocations.size, "the base relocations");
+    const uint64_t limit = h.sections[static_cast<size_t>(stub_.resourceSection_)].virtualAddress;
+    for (size_t block = 0; table.size - block >= 8;) {
+        uint32_t page = readLe32(table.data + block), size = readLe32(table.data + block + 4);
+        if (size < 8 || size % 2 != 0 || size > table.size - block)
+            refuse("the base relocations are broken: a block runs past them or is too short");
+        for (size_t at = block + 8; at + 2 <= block + size; at += 2) {
+            uint16_t entry = readLe16(table.data + at);
+            uint64_t width = 0;
+            switch (entry >> 12) {
+            case 0: // padding
+                continue;
+            case 1: // HIGH
+            case 2: // LOW
+                width = 2;
+                break;
+            case 3: // HIGHLOW
+                width = 4;
+                break;
+            case 4: // HIGHADJ: the next entry is its operand, no place
+                width = 2;
+                at += 2;
+                break;
+            case 10: // DIR64
+                width = 8;
+                break;
+            default:
+                refuse("a base relocation of a kind this writer does not know");
+            }
+            if (uint64_t(page) + (entry & 0xFFF) + width > limit)
+                refuse("a base relocation adjusts the resources or what follows them");
+        }
+        block += size;
+    }
 }
 
 void ImageWriter::setResource(const ResourceName& type, const ResourceName& name, uint16_t language,

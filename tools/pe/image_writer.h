@@ -17,8 +17,10 @@ class ImageWriter {
     // Keeps the stub's view. Throws common::FormatError for a stub it cannot
     // rewrite: signed; without a resource section of its own; with a section
     // after the resources that is not discardable or that another directory
-    // than the base relocations points into; with alignments the loader
-    // does not take.
+    // than the base relocations points into; with base relocations that are
+    // broken, of a kind it does not know, or that adjust the resources or
+    // what follows them (those bytes are replaced or move); with alignments
+    // the loader does not take.
     explicit ImageWriter(const Image& stub);
 
     // Adds or replaces the resource (type, name, language). `data` must
@@ -57,6 +59,8 @@ class ImageWriter {
   private:
     Image stub_;
     std::vector<Resource> resources_; // sorted by type, name, language
+
+    void checkRelocations() const;
 };
 
 } // namespace pe
