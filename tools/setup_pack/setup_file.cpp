@@ -39,12 +39,12 @@ common::Bytes wideTextResource(const std::string& text) {
     return bytes;
 }
 
-std::string defaultStubPath() {
+std::string defaultStubPath(const std::string& name) {
     const std::string folder = common::programFolder();
-    const std::string beside = folder + "setup.exe";
+    const std::string beside = folder + name;
     const std::string installed = common::joinPath(
         folder, std::string("..") + common::pathSeparator + "share" + common::pathSeparator +
-                    "setup-pack" + common::pathSeparator + "setup.exe");
+                    "setup-pack" + common::pathSeparator + name);
     return !common::isFile(beside) && common::isFile(installed) ? installed : beside;
 }
 
