@@ -218,6 +218,7 @@ TEST(PeResources, RefusesBrokenTreesAndProgramsItCannotRewrite) {
             << "kept .reloc";
         EXPECT_TRUE(refusesToWrite(changed(good, l.directories + 48, 0x3000 + 0x10)))
             << "debug in .reloc";
+        EXPECT_TRUE(refusesToWrite(changed(good, l.sections + 12, 0x5000))) << ".text above .rsrc";
         // The block's last entry adjusts .text's last bytes: 4 in PE32, 8
         // in PE32+; 4 bytes later it reaches into .rsrc in PE32+ only.
         const size_t relocations = readLe32(&good[l.sections + 80 + 20]);

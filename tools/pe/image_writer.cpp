@@ -90,8 +90,12 @@ ImageWriter::ImageWriter(const Image& stub) : stub_(stub), resources_(stub.resou
         bool after = i > index;
         if (after && !(s.characteristics & discardable))
             refuse("a section that is not discardable follows the resources");
-        if (after && (s.virtualAddress <= h.sections[i - 1].virtualAddress ||
-                      s.virtualAddress % h.sectionAlignment != 0))
+        // The loader takes sections in the order of their addresses; one
+        // before the resources at a higher address would meet the grown
+        // resources or what moves after them.
+        if (i > 0 && s.virtualAddress <= h.sections[i - 1].virtualAddress)
+            refuse("the sections are not in the order of their addresses");
+        if (after && s.virtualAddress % h.sectionAlignment != 0)
             refuse("the sections after the resources are out of order");
         if (s.rawSize != 0 && i != index &&
             (after ? s.rawOffset < rawEnd : s.rawOffset + uint64_t(s.rawSize) > rsrc.rawOffset))
