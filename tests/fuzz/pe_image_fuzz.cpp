@@ -5,7 +5,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "pe/pe_image.h"
+#include "pe/checksum.h"
+#include "pe/image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // An exact-size copy, so that AddressSanitizer sees a read one past.

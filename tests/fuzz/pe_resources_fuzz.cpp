@@ -1,13 +1,16 @@
 // pe::Image over any bytes: no crash, no read past the input. What it reads
 // and pe::ImageWriter takes is written with a resource replaced and two
-// added; the result reads back with exactly those resources, and carries
-// its true checksum.
+// added; the result reads back with exactly those resources, of the same
+// kind (PE32 or PE32+) and machine, with the same base relocations where
+// its directory now says, carries its true checksum, and the writer takes
+// it again.
 #include <map>
 #include <tuple>
 
 #include "fuzz_check.h"
-#include "pe/pe_image.h"
-#include "pe/resources.h"
+#include "pe/checksum.h"
+#include "pe/image.h"
+#include "pe/image_writer.h"
 
 namespace {
 
@@ -21,6 +24,21 @@ pe::ResourceName stored(pe::ResourceName n) {
     for (char16_t& unit : n.name)
         unit = unit >= u'a' && unit <= u'z' ? static_cast<char16_t>(unit - 32) : unit;
     return n;
+}
+
+// The bytes the base relocation directory names, in the section that holds
+// them; empty when there are none.
+common::Bytes relocations(const common::Bytes& file) {
+    pe::Headers headers = pe::readHeaders(file);
+    pe::DataDirectory table = headers.directory(pe::relocationDirectory);
+    for (const pe::Section& s : headers.sections) {
+        uint64_t offset = uint64_t(table.address) - s.virtualAddress;
+        if (table.size != 0 && table.address >= s.virtualAddress && offset < s.rawSize &&
+            table.size <= s.rawSize - offset)
+            return common::Bytes(file.begin() + s.rawOffset + offset,
+                                 file.begin() + s.rawOffset + offset + table.size);
+    }
+    return common::Bytes();
 }
 
 } // namespace
@@ -57,8 +75,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         pe::Image written(out);
         for (const pe::Resource& r : written.resources())
             found[key(r.type, r.name, r.language)].assign(r.data.begin(), r.data.end());
+        pe::Headers before = pe::readHeaders(bytes);
+        FUZZ_CHECK(written.headers().plus == before.plus);
+        FUZZ_CHECK(written.headers().machine == before.machine);
+        FUZZ_CHECK(relocations(out) == relocations(bytes));
+        pe::ImageWriter again(written);
     } catch (const common::FormatError&) {
-        FUZZ_CHECK(!"the written image reads back");
+        FUZZ_CHECK(!"the written image reads back and can be written again");
     }
     FUZZ_CHECK(found == expected);
     FUZZ_CHECK(pe::readPeLayout(out.data(), out.size(), layout));

@@ -141,6 +141,35 @@ TEST(PackOptions, MalformedCommandLinesAreUsageErrorsNamingTheOption) {
     }
 }
 
+// --arch names x86 or x64 once, and not beside --stub, which names the stub
+// itself (pack_arch checks the stub each finds).
+TEST(PackOptions, ArchIsX86OrX64AndDoesNotGoWithStub) {
+    struct Case {
+        std::vector<std::string> arguments;
+        const char* input;
+        const char* reason;
+    } cases[] = {
+        {{"--msi", "a.msi", "--arch", "x64", "--stub", "s.exe", "--out", "o.exe"},
+         "--arch",
+         "does not go with --stub"},
+        {{"--msi", "a.msi", "--arch", "amd64", "--out", "o.exe"}, "--arch", "x86 or x64"},
+        {{"--msi", "a.msi", "--arch", "x64", "--arch", "x64", "--out", "o.exe"},
+         "--arch",
+         "given twice"},
+        {{"--inspect", "s.exe", "--arch", "x64"}, "--inspect", "takes no packing options"},
+        {{"--make-transform", "--msi", "a.msi", "--localized", "l.msi", "--arch", "x64", "--out",
+          "t.mst"},
+         "--make-transform",
+         "takes only"},
+    };
+    for (const Case& c : cases) {
+        PackError error = parseError(c.arguments);
+        EXPECT_EQ(error.exitCode(), packUsage) << c.input;
+        EXPECT_EQ(error.input(), c.input);
+        EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
+    }
+}
+
 // Looking into a setup takes the setup (and for --extract a folder), and
 // nothing that only packing uses.
 TEST(PackOptions, InspectAndExtractStandAlone) {

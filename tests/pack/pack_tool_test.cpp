@@ -386,10 +386,9 @@ TEST_F(PackTool, EveryProgramCarriesItsTrueChecksum) {
 // The same inputs give the same bytes, whenever they are packed.
 TEST_F(PackTool, SameInputsGiveTheSameBytes) {
     const std::string second = work + "second-of-two.exe";
-    std::vector<std::string> arguments = {"--msi",       inputs + "pack_test.msi",
-                                          "--transform", "1036=" + transformFile("1036"),
-                                          "--log-path",  "C:\\Logs\\x.log",
-                                          "--stub",      stub};
+    std::vector<std::string> arguments = {
+        "--msi",      inputs + "pack_test.msi", "--transform", "1036=" + transformFile("1036"),
+        "--log-path", "C:\\Logs\\x.log",        "--stub",      stub};
     std::vector<std::string> first = arguments, later = arguments;
     first.insert(first.end(), {"--out", out});
     later.insert(later.end(), {"--out", second});
@@ -434,13 +433,13 @@ std::string describe(const std::string& path) {
 // A three-language setup: --inspect prints every figure of its inputs and
 // --extract gives their bytes back under the names the setup uses.
 TEST_F(PackTool, InspectAndExtractShowWhatTheSetupCarries) {
-    ASSERT_EQ(runPack({"--msi", inputs + "pack_test.msi", "--transform",
-                       "1036=" + transformFile("1036"), "--transform",
-                       "1034=" + transformFile("1034"), "--transform",
-                       "1031=" + transformFile("1031"), "--log-path", "C:\\Logs\\pack.log",
-                       "--stub", stub, "--out", out})
-                  .exitCode,
-              0u);
+    ASSERT_EQ(
+        runPack({"--msi", inputs + "pack_test.msi", "--transform", "1036=" + transformFile("1036"),
+                 "--transform", "1034=" + transformFile("1034"), "--transform",
+                 "1031=" + transformFile("1031"), "--log-path", "C:\\Logs\\pack.log", "--stub",
+                 stub, "--out", out})
+            .exitCode,
+        0u);
     RunResult inspect = runPack({"--inspect", out});
     EXPECT_EQ(inspect.exitCode, 0u) << inspect.output;
     std::string expected =
@@ -449,6 +448,9 @@ TEST_F(PackTool, InspectAndExtractShowWhatTheSetupCarries) {
         std::string(testProductCode) +
         "\r\n"
         "version: 2.3.4\r\n"
+        "architecture: " +
+        std::string(sizeof(void*) == 8 ? "x64" : "x86") + // the stub of this build's machine
+        "\r\n"
         "package: pack_test.msi, " +
         describe(inputs + "pack_test.msi") + "\r\nlanguage 1031: 1031.MST, " +
         describe(transformFile("1031")) + "\r\nlanguage 1034: 1034.MST, " +

@@ -12,7 +12,7 @@
 #include <string>
 #include <tuple>
 
-#include "pe/resources.h"
+#include "pe/image_writer.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <list>
 #include <string>
 
-#include "pe/resources.h"
+#include "pe/image_writer.h"
 
 namespace {
 

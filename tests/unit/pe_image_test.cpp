@@ -3,7 +3,8 @@
 
 #include <vector>
 
-#include "pe/pe_image.h"
+#include "pe/checksum.h"
+#include "pe/image.h"
 
 namespace {
 
@@ -54,28 +55,48 @@ TEST(PeImage, FindsTheChecksumAndTheCertificateTableInBothHeaderKinds) {
     }
 }
 
+// Both kinds: bytes that hold no headers are no program (setup-pack says so),
+// headers whose tables do not fit are a broken one.
 TEST(PeImage, RefusesWhatIsNoProgramAndEveryCutOffHeader) {
-    std::vector<unsigned char> good = headers(0x10B, 0, 0);
-    pe::PeLayout layout;
-    // Cut anywhere inside the headers (AddressSanitizer sees any read past).
-    for (size_t size = 0; size < 0x80 + 24 + 96 + 16 * 8; ++size) {
-        std::vector<unsigned char> cut(good.begin(), good.begin() + size);
-        EXPECT_FALSE(pe::readPeLayout(cut.data(), cut.size(), layout)) << size;
+    for (uint32_t magic : {0x10Bu, 0x20Bu}) {
+        SCOPED_TRACE(magic);
+        const size_t directories = 0x80 + 24 + (magic == 0x10B ? 96 : 112);
+        std::vector<unsigned char> good = headers(magic, 0, 0);
+        pe::PeLayout layout;
+        // Cut anywhere inside the headers (AddressSanitizer sees any read past).
+        for (size_t size = 0; size < directories + 16 * 8; ++size) {
+            std::vector<unsigned char> cut(good.begin(), good.begin() + size);
+            EXPECT_FALSE(pe::readPeLayout(cut.data(), cut.size(), layout)) << size;
+        }
+        auto kind = [&](std::vector<unsigned char> bytes) {
+            try {
+                pe::readHeaders(bytes);
+                return "read";
+            } catch (const pe::NotAProgram&) {
+                return "no program";
+            } catch (const common::FormatError&) {
+                return "broken";
+            }
+        };
+        auto changed = [&](size_t offset, uint32_t value) {
+            std::vector<unsigned char> bytes = good;
+            put32(bytes, offset, value);
+            return bytes;
+        };
+        EXPECT_STREQ(kind(good), "read");
+        EXPECT_STREQ(kind(changed(0, 0x5A58)), "no program");        // no MZ
+        EXPECT_STREQ(kind(changed(0x80, 0x14550)), "no program");    // "PE\1\0"
+        EXPECT_STREQ(kind(changed(0x80 + 24, 0x107)), "no program"); // unknown magic
+        EXPECT_STREQ(kind(changed(0x3C, 0x7FFFFFFF)), "no program"); // PE header far out
+        EXPECT_STREQ(kind(changed(0x80 + 20, 0x5F)), "no program");  // no room for the count
+        EXPECT_STREQ(kind(changed(directories - 4, 17)), "broken");  // directories run past
+        EXPECT_STREQ(kind(changed(0x80 + 4, 0x00090000)), "broken"); // sections run past
+        // Fewer data directories than the certificate table's: none.
+        std::vector<unsigned char> few = headers(magic, 0x100, 0x10);
+        put32(few, directories - 4, 4);
+        ASSERT_TRUE(pe::readPeLayout(few.data(), few.size(), layout));
+        EXPECT_EQ(layout.certificateSize, 0u);
     }
-    auto broken = [&](size_t offset, unsigned char value) {
-        std::vector<unsigned char> bytes = good;
-        bytes[offset] = value;
-        return !pe::readPeLayout(bytes.data(), bytes.size(), layout);
-    };
-    EXPECT_TRUE(broken(0, 'X'));          // no MZ
-    EXPECT_TRUE(broken(0x80 + 1, 'X'));   // no PE signature
-    EXPECT_TRUE(broken(0x80 + 24, 0x07)); // unknown optional header magic
-    EXPECT_TRUE(broken(0x3F, 0x7F));      // PE header far beyond the file
-    // Fewer data directories than the certificate table's: none.
-    std::vector<unsigned char> few = headers(0x10B, 0x100, 0x10);
-    put32(few, 0x80 + 24 + 92, 4);
-    ASSERT_TRUE(pe::readPeLayout(few.data(), few.size(), layout));
-    EXPECT_EQ(layout.certificateSize, 0u);
 }
 
 TEST(PeImage, ChecksumIsTheFoldedWordSumWithoutItsOwnFieldPlusTheLength) {

@@ -1,14 +1,20 @@
 // The stub rewritten with a new resource section: everything before it kept
-// byte for byte, the discardable sections after it (.reloc) moved.
+// byte for byte, the discardable sections after it (.reloc) moved. PE32 and
+// PE32+ differ in nothing the writer changes: the fields it sets lie at the
+// same offsets in both optional headers, and the directories' place comes
+// from the headers as read.
+#include "pe/image_writer.h"
+
 #include <algorithm>
 
-#include "pe/pe_image.h"
-#include "pe/resources.h"
+#include "pe/checksum.h"
+#include "pe/image.h"
 
 using common::appendLe16;
 using common::appendLe32;
 using common::ByteView;
 using common::putLe32;
+using common::readLe16;
 using common::readLe32;
 
 namespace pe {
@@ -16,7 +22,6 @@ namespace pe {
 namespace {
 
 const uint32_t discardable = 0x02000000, initializedData = 0x00000040;
-const uint32_t resourceDirectory = 2, certificateDirectory = 4, relocationDirectory = 5;
 const uint32_t highBit = 0x80000000u;
 const uint64_t dataAlignment = 8;
 
@@ -62,53 +67,103 @@ ResourceName storedName(const ResourceName& given) {
 
 ImageWriter::ImageWriter(const Image& stub) : stub_(stub), resources_(stub.resources()) {
     std::sort(resources_.begin(), resources_.end(), keyLess); // the image has no key twice
-    if (stub_.certificateSize_ != 0)
+    const Headers& h = stub_.headers_;
+    if (stub_.certificateSize() != 0)
         refuse("the program is signed; rewriting it would break its signature");
     if (stub_.resourceSection_ < 0)
         refuse("the program has no resource section");
-    const uint8_t* d = stub_.file_.data;
     size_t index = static_cast<size_t>(stub_.resourceSection_);
-    const Image::Section& rsrc = stub_.sections_[index];
-    uint32_t sectionAlignment = readLe32(d + stub_.optionalHeader_ + 32);
-    uint32_t fileAlignment = readLe32(d + stub_.optionalHeader_ + 36);
+    const Section& rsrc = h.sections[index];
     // The loader takes file alignments up to 64 KiB, no larger than the
     // section alignment.
-    if (!powerOfTwo(sectionAlignment) || !powerOfTwo(fileAlignment) ||
-        fileAlignment > sectionAlignment || fileAlignment > 0x10000)
+    if (!powerOfTwo(h.sectionAlignment) || !powerOfTwo(h.fileAlignment) ||
+        h.fileAlignment > h.sectionAlignment || h.fileAlignment > 0x10000)
         refuse("the program's alignments are not ones the loader takes");
-    if (readLe32(d + stub_.directories_ + 8 * resourceDirectory) != rsrc.virtualAddress)
+    if (h.directory(resourceDirectory).address != rsrc.virtualAddress)
         refuse("the resource directory does not start its section");
-    if (rsrc.rawOffset % fileAlignment != 0 || rsrc.rawSize % fileAlignment != 0 ||
-        rsrc.virtualAddress % sectionAlignment != 0 || rsrc.rawOffset < stub_.sectionTableEnd_)
+    if (rsrc.rawOffset % h.fileAlignment != 0 || rsrc.rawSize % h.fileAlignment != 0 ||
+        rsrc.virtualAddress % h.sectionAlignment != 0 || rsrc.rawOffset < h.sectionTableEnd)
         refuse("the resource section is not aligned as the headers say");
     uint64_t rawEnd = uint64_t(rsrc.rawOffset) + rsrc.rawSize;
-    for (size_t i = 0; i < stub_.sections_.size(); ++i) {
-        const Image::Section& s = stub_.sections_[i];
+    for (size_t i = 0; i < h.sections.size(); ++i) {
+        const Section& s = h.sections[i];
         bool after = i > index;
         if (after && !(s.characteristics & discardable))
             refuse("a section that is not discardable follows the resources");
-        if (after && (s.virtualAddress <= stub_.sections_[i - 1].virtualAddress ||
-                      s.virtualAddress % sectionAlignment != 0))
+        // The loader takes sections in the order of their addresses; one
+        // before the resources at a higher address would meet the grown
+        // resources or what moves after them.
+        if (i > 0 && s.virtualAddress <= h.sections[i - 1].virtualAddress)
+            refuse("the sections are not in the order of their addresses");
+        if (after && s.virtualAddress % h.sectionAlignment != 0)
             refuse("the sections after the resources are out of order");
         if (s.rawSize != 0 && i != index &&
             (after ? s.rawOffset < rawEnd : s.rawOffset + uint64_t(s.rawSize) > rsrc.rawOffset))
             refuse("the sections' data is not in the order of the section table");
     }
     // Only the base relocations may point into what moves, and nothing into
-    // what is replaced: their entries name pages of other sections, so
-    // moving them changes nothing inside.
-    uint32_t following = index + 1 < stub_.sections_.size()
-                             ? stub_.sections_[index + 1].virtualAddress
-                             : 0xFFFFFFFFu;
-    for (uint32_t i = 0; i < stub_.directoryCount_; ++i) {
-        uint32_t rva = readLe32(d + stub_.directories_ + 8 * i);
+    // what is replaced.
+    uint32_t following =
+        index + 1 < h.sections.size() ? h.sections[index + 1].virtualAddress : 0xFFFFFFFFu;
+    for (uint32_t i = 0; i < h.directories.size(); ++i) {
+        uint32_t rva = h.directories[i].address;
         if (i == resourceDirectory || i == certificateDirectory || rva < rsrc.virtualAddress)
             continue;
         if (i != relocationDirectory || rva < following)
             refuse("a data directory points into the resources or a section after them");
     }
-    if (readLe32(d + stub_.optionalHeader_ + 16) >= rsrc.virtualAddress)
+    if (h.entryPoint >= rsrc.virtualAddress)
         refuse("the program starts after its resources");
+    checkRelocations();
+}
+
+// The base relocations are blocks of a page's RVA and 16-bit entries, each
+// a kind (4 bits) and an offset in the page (12 bits): the places the
+// loader adjusts when it maps the image elsewhere (HIGHLOW, 4 bytes, in
+// PE32; DIR64, 8 bytes, in PE32+). The blocks name places, never their own
+// position, so moving the section that holds them keeps them valid as long
+// as every place lies before the resources, which stay where they are and
+// keep everything before them. A place in the resources or after them
+// would be replaced or moved: such a stub is refused.
+void ImageWriter::checkRelocations() const {
+    const Headers& h = stub_.headers_;
+    DataDirectory relocations = h.directory(relocationDirectory);
+    if (relocations.size == 0)
+        return;
+    ByteView table = stub_.at(relocations.address, relocations.size, "the base relocations");
+    const uint64_t limit = h.sections[static_cast<size_t>(stub_.resourceSection_)].virtualAddress;
+    for (size_t block = 0; table.size - block >= 8;) {
+        uint32_t page = readLe32(table.data + block), size = readLe32(table.data + block + 4);
+        if (size < 8 || size % 2 != 0 || size > table.size - block)
+            refuse("the base relocations are broken: a block runs past them or is too short");
+        for (size_t at = block + 8; at + 2 <= block + size; at += 2) {
+            uint16_t entry = readLe16(table.data + at);
+            uint64_t width = 0;
+            switch (entry >> 12) {
+            case 0: // padding
+                continue;
+            case 1: // HIGH
+            case 2: // LOW
+                width = 2;
+                break;
+            case 3: // HIGHLOW
+                width = 4;
+                break;
+            case 4: // HIGHADJ: the next entry is its operand, no place
+                width = 2;
+                at += 2;
+                break;
+            case 10: // DIR64
+                width = 8;
+                break;
+            default:
+                refuse("a base relocation of a kind this writer does not know");
+            }
+            if (uint64_t(page) + (entry & 0xFFF) + width > limit)
+                refuse("a base relocation adjusts the resources or what follows them");
+        }
+        block += size;
+    }
 }
 
 void ImageWriter::setResource(const ResourceName& type, const ResourceName& name, uint16_t language,
@@ -183,18 +238,16 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
     }
 
     // The new layout of the sections.
-    const uint8_t* d = stub_.file_.data;
-    const size_t optional = stub_.optionalHeader_;
+    const Headers& h = stub_.headers_;
+    const std::vector<Section>& sections = h.sections;
     const size_t index = static_cast<size_t>(stub_.resourceSection_);
-    const Image::Section& rsrc = stub_.sections_[index];
-    uint32_t sectionAlignment = readLe32(d + optional + 32);
-    uint32_t fileAlignment = readLe32(d + optional + 36);
+    const Section& rsrc = sections[index];
+    const uint32_t sectionAlignment = h.sectionAlignment, fileAlignment = h.fileAlignment;
     uint64_t rawSize = alignUp(contentEnd, fileAlignment);
     uint64_t virtualEnd = alignUp(rsrc.virtualAddress + contentEnd, sectionAlignment);
     int64_t fileDelta = int64_t(rawSize) - int64_t(rsrc.rawSize);
-    int64_t virtualDelta = index + 1 < stub_.sections_.size()
-                               ? int64_t(virtualEnd) - stub_.sections_[index + 1].virtualAddress
-                               : 0;
+    int64_t virtualDelta =
+        index + 1 < sections.size() ? int64_t(virtualEnd) - sections[index + 1].virtualAddress : 0;
     uint64_t oldRawEnd = uint64_t(rsrc.rawOffset) + rsrc.rawSize;
     int64_t fileEnd = int64_t(stub_.file_.size) + fileDelta;
     if (virtualEnd > 0xFFFFFFFFu || fileEnd > 0xFFFFFFFF)
@@ -202,11 +255,12 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
 
     // Headers.
     Piece headers;
-    headers.owned.assign(d, d + stub_.sectionTableEnd_);
-    uint8_t* h = headers.owned.data();
+    headers.owned.assign(stub_.file_.data, stub_.file_.data + h.sectionTableEnd);
+    uint8_t* head = headers.owned.data();
+    const size_t optional = h.optionalHeader;
     uint64_t imageSize = 0;
-    for (size_t i = 0; i < stub_.sections_.size(); ++i) {
-        Image::Section s = stub_.sections_[i];
+    for (size_t i = 0; i < sections.size(); ++i) {
+        Section s = sections[i];
         if (i == index) {
             s.virtualSize = static_cast<uint32_t>(contentEnd);
             s.rawSize = static_cast<uint32_t>(rawSize);
@@ -215,35 +269,32 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
             if (s.rawSize != 0)
                 s.rawOffset = static_cast<uint32_t>(s.rawOffset + fileDelta);
         }
-        putLe32(h + s.headerOffset + 8, s.virtualSize);
-        putLe32(h + s.headerOffset + 12, s.virtualAddress);
-        putLe32(h + s.headerOffset + 16, s.rawSize);
-        putLe32(h + s.headerOffset + 20, s.rawOffset);
+        putLe32(head + s.headerOffset + 8, s.virtualSize);
+        putLe32(head + s.headerOffset + 12, s.virtualAddress);
+        putLe32(head + s.headerOffset + 16, s.rawSize);
+        putLe32(head + s.headerOffset + 20, s.rawOffset);
         uint64_t extent = s.virtualSize != 0 ? s.virtualSize : s.rawSize;
         imageSize = std::max(imageSize, alignUp(s.virtualAddress + extent, sectionAlignment));
     }
     if (imageSize > 0xFFFFFFFFu)
         refuse("the resources make the program larger than 4 GiB");
-    putLe32(h + optional + 56, static_cast<uint32_t>(imageSize));
+    putLe32(head + optional + field::sizeOfImage, static_cast<uint32_t>(imageSize));
     if (rsrc.characteristics & initializedData) {
-        int64_t initialized = int64_t(readLe32(h + optional + 8)) + fileDelta;
-        putLe32(h + optional + 8, static_cast<uint32_t>(std::min<int64_t>(
-                                      std::max<int64_t>(initialized, 0), 0xFFFFFFFF)));
+        uint8_t* initializedSize = head + optional + field::sizeOfInitializedData;
+        int64_t initialized = int64_t(readLe32(initializedSize)) + fileDelta;
+        putLe32(initializedSize, static_cast<uint32_t>(std::min<int64_t>(
+                                     std::max<int64_t>(initialized, 0), 0xFFFFFFFF)));
     }
-    putLe32(h + stub_.directories_ + 8 * resourceDirectory + 4, static_cast<uint32_t>(contentEnd));
-    if (stub_.directoryCount_ > relocationDirectory) {
-        uint8_t* relocations = h + stub_.directories_ + 8 * relocationDirectory;
-        uint32_t rva = readLe32(relocations);
-        if (rva >= rsrc.virtualAddress && rva != 0)
-            putLe32(relocations, static_cast<uint32_t>(rva + virtualDelta));
-    }
+    putLe32(head + h.directoryOffset(resourceDirectory) + 4, static_cast<uint32_t>(contentEnd));
+    DataDirectory relocations = h.directory(relocationDirectory);
+    if (relocations.address >= rsrc.virtualAddress && relocations.address != 0)
+        putLe32(head + h.directoryOffset(relocationDirectory),
+                static_cast<uint32_t>(relocations.address + virtualDelta));
     // A COFF symbol table after the resources moves with the file.
-    size_t fileHeader = optional - 20;
-    uint32_t symbols = readLe32(h + fileHeader + 8);
+    uint32_t symbols = readLe32(head + h.fileHeader + 8);
     if (symbols != 0 && symbols >= oldRawEnd)
-        putLe32(h + fileHeader + 8, static_cast<uint32_t>(symbols + fileDelta));
-    size_t checksumField = optional + 64;
-    putLe32(h + checksumField, 0);
+        putLe32(head + h.fileHeader + 8, static_cast<uint32_t>(symbols + fileDelta));
+    putLe32(head + h.checksumOffset, 0);
 
     // The tree.
     Piece tree;
@@ -341,7 +392,7 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
         piece.owned.assign(static_cast<size_t>(count), 0);
         pieces.push_back(std::move(piece));
     };
-    view(stub_.file_.slice(stub_.sectionTableEnd_, rsrc.rawOffset - stub_.sectionTableEnd_));
+    view(stub_.file_.slice(h.sectionTableEnd, rsrc.rawOffset - h.sectionTableEnd));
     pieces.push_back(std::move(tree));
     uint64_t written = dataStart;
     for (size_t i = 0; i < sorted.size(); ++i) {
@@ -359,13 +410,13 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
 
 std::vector<ImageWriter::Piece> ImageWriter::build() const {
     std::vector<Piece> pieces = buildWithoutChecksum();
-    PeLayout layout;
-    readPeLayout(pieces.front().owned.data(), pieces.front().owned.size(), layout);
     std::vector<ByteView> parts;
     for (const Piece& piece : pieces)
         parts.emplace_back(piece.data(), piece.size());
-    putLe32(pieces.front().owned.data() + layout.checksumOffset,
-            peChecksum(parts.data(), parts.size(), layout.checksumOffset));
+    // The headers were copied: the field lies where it lay in the stub.
+    const size_t checksumAt = stub_.headers_.checksumOffset;
+    putLe32(pieces.front().owned.data() + checksumAt,
+            peChecksum(parts.data(), parts.size(), checksumAt));
     return pieces;
 }
 

@@ -12,10 +12,8 @@ namespace pe {
 
 namespace {
 
-const size_t fileHeaderSize = 20, sectionHeaderSize = 40;
 const size_t directoryHeaderSize = 16, directoryEntrySize = 8, dataEntrySize = 16;
 const uint32_t highBit = 0x80000000u;
-const uint32_t resourceDirectory = 2, certificateDirectory = 4;
 
 [[noreturn]] void broken(const std::string& why) {
     throw common::FormatError(why);
@@ -45,85 +43,45 @@ bool operator<(const ResourceName& a, const ResourceName& b) {
     return a.isName() ? a.name < b.name : a.id < b.id;
 }
 
-Image::Image(ByteView file) : file_(file) {
-    readHeaders();
+Image::Image(ByteView file) : file_(file), headers_(readHeaders(file)) {
+    checkExtents();
     readResources();
 }
 
-void Image::readHeaders() {
-    const uint8_t* d = file_.data;
-    size_t size = file_.size;
-    if (size < 0x40 || d[0] != 'M' || d[1] != 'Z')
-        broken("no DOS header (MZ)");
-    uint32_t pe = readLe32(d + 0x3C);
-    if (!inside(pe, 4 + fileHeaderSize, size) || readLe32(d + pe) != 0x00004550)
-        broken("no PE signature where the DOS header points");
-    size_t sectionCount = readLe16(d + pe + 4 + 2);
-    optionalHeader_ = pe + 4 + fileHeaderSize;
-    optionalHeaderSize_ = readLe16(d + pe + 4 + 16);
-    if (!inside(optionalHeader_, optionalHeaderSize_, size) || optionalHeaderSize_ < 2)
-        broken("optional header out of the file");
-    uint16_t magic = readLe16(d + optionalHeader_);
-    if (magic != 0x10B && magic != 0x20B)
-        broken("unknown optional header kind");
-    plus_ = magic == 0x20B;
-    size_t countField = plus_ ? 108 : 92;
-    if (optionalHeaderSize_ < countField + 4)
-        broken("optional header too short");
-    directories_ = optionalHeader_ + countField + 4;
-    directoryCount_ = readLe32(d + optionalHeader_ + countField);
-    if (directoryCount_ > (optionalHeaderSize_ - countField - 4) / 8)
-        broken("more data directories than the optional header holds");
-
-    size_t table = optionalHeader_ + optionalHeaderSize_;
-    if (!inside(table, sectionCount * sectionHeaderSize, size))
-        broken("section table out of the file");
-    sectionTableEnd_ = table + sectionCount * sectionHeaderSize;
-    for (size_t i = 0; i < sectionCount; ++i) {
-        const uint8_t* h = d + table + i * sectionHeaderSize;
-        Section s;
-        s.virtualSize = readLe32(h + 8);
-        s.virtualAddress = readLe32(h + 12);
-        s.rawSize = readLe32(h + 16);
-        s.rawOffset = readLe32(h + 20);
-        s.characteristics = readLe32(h + 36);
-        s.headerOffset = table + i * sectionHeaderSize;
-        if (s.rawSize != 0 && !inside(s.rawOffset, s.rawSize, size))
+// The headers are read once, by readHeaders; what they point to must lie in
+// the file.
+void Image::checkExtents() const {
+    for (const Section& s : headers_.sections)
+        if (s.rawSize != 0 && !inside(s.rawOffset, s.rawSize, file_.size))
             broken("a section's data lies out of the file");
-        sections_.push_back(s);
-    }
-    if (directoryCount_ > certificateDirectory) {
-        const uint8_t* entry = d + directories_ + 8 * certificateDirectory;
-        certificateSize_ = readLe32(entry + 4);
-        if (certificateSize_ != 0 && !inside(readLe32(entry), certificateSize_, size))
-            broken("certificate table out of the file");
-    }
+    DataDirectory certificates = headers_.directory(certificateDirectory);
+    if (certificates.size != 0 && !inside(certificates.address, certificates.size, file_.size))
+        broken("certificate table out of the file");
 }
 
-ByteView Image::at(uint32_t rva, uint32_t size) const {
-    for (const Section& s : sections_) {
+ByteView Image::at(uint32_t rva, uint32_t size, const char* what) const {
+    for (const Section& s : headers_.sections) {
         // What of the section the file holds: its raw data, no further than
         // its size in memory (when the linker gave one).
         uint32_t held = s.virtualSize != 0 ? std::min(s.virtualSize, s.rawSize) : s.rawSize;
         if (rva >= s.virtualAddress && inside(rva - s.virtualAddress, size, held))
             return file_.slice(s.rawOffset + (rva - s.virtualAddress), size);
     }
-    broken("resource data out of the file's sections");
+    broken(std::string(what) + " out of the file's sections");
 }
 
 void Image::readResources() {
-    if (directoryCount_ <= resourceDirectory)
-        return;
-    uint32_t rva = readLe32(file_.data + directories_ + 8 * resourceDirectory);
+    const std::vector<Section>& sections = headers_.sections;
+    uint32_t rva = headers_.directory(resourceDirectory).address;
     if (rva == 0)
         return;
-    for (size_t i = 0; i < sections_.size() && resourceSection_ < 0; ++i)
-        if (rva >= sections_[i].virtualAddress &&
-            rva - sections_[i].virtualAddress < sections_[i].rawSize)
+    for (size_t i = 0; i < sections.size() && resourceSection_ < 0; ++i)
+        if (rva >= sections[i].virtualAddress &&
+            rva - sections[i].virtualAddress < sections[i].rawSize)
             resourceSection_ = static_cast<int>(i);
     if (resourceSection_ < 0)
         broken("the resource directory lies out of the file's sections");
-    const Section& s = sections_[static_cast<size_t>(resourceSection_)];
+    const Section& s = sections[static_cast<size_t>(resourceSection_)];
     // Offsets in the tree count from the directory; it may use the rest of
     // its section.
     uint32_t start = rva - s.virtualAddress;
@@ -210,7 +168,8 @@ void Image::readResources() {
                 r.name = name.first;
                 r.language = language.first.id;
                 r.codePage = readLe32(tree.data + entry + 8);
-                r.data = at(readLe32(tree.data + entry), readLe32(tree.data + entry + 4));
+                r.data = at(readLe32(tree.data + entry), readLe32(tree.data + entry + 4),
+                            "resource data");
                 resources_.push_back(std::move(r));
             }
         }

@@ -41,6 +41,12 @@ PackageInfo packageInfo(common::ByteView package, const std::string& path) {
     }
 }
 
+// --stub, else the default stub of --arch (x86 without it).
+std::string stubPathOf(const PackOptions& options) {
+    return options.stubPath ? *options.stubPath
+                            : defaultStubPath(stubFileName(options.arch.value_or(StubArch::x86)));
+}
+
 void checkOverwrites(const PackOptions& options, const std::string& stubPath) {
     if (common::sameFile(options.outPath, stubPath))
         throw PackError(packBadInput, options.outPath, "the output would overwrite the stub");
@@ -55,7 +61,7 @@ void checkOverwrites(const PackOptions& options, const std::string& stubPath) {
 // Every input is read and checked before anything is written. Returns what
 // was packed: "NAME VERSION CODE, languages LIST".
 std::string packSetup(const PackOptions& options) {
-    std::string stubPath = options.stubPath ? *options.stubPath : defaultStubPath();
+    std::string stubPath = stubPathOf(options);
     checkOverwrites(options, stubPath);
 
     std::unique_ptr<common::MappedFile> package = mapInput(options.msiPath);
@@ -102,7 +108,8 @@ std::string packSetup(const PackOptions& options) {
         if (sameFileName(packageName, transformFileName(transform.lcid)))
             throw PackError(packBadInput, options.msiPath,
                             "the package's file name is the one the setup gives the transform "
-                            "of language " + std::to_string(transform.lcid) + "; rename it");
+                            "of language " +
+                                std::to_string(transform.lcid) + "; rename it");
     struct Named {
         const char* name;
         const std::string* text;
@@ -138,7 +145,7 @@ int pack(const PackOptions& options) {
 // The package is signed first and its signed copy packed: the output must
 // not overwrite the inputs named on the command line either.
 int packSignedSetup(const PackOptions& options) {
-    checkOverwrites(options, options.stubPath ? *options.stubPath : defaultStubPath());
+    checkOverwrites(options, stubPathOf(options));
     // Read here, not first from the signed copy: a broken package is named
     // by its own path.
     std::unique_ptr<common::MappedFile> package = mapInput(options.msiPath);
@@ -195,7 +202,8 @@ int inspect(const std::string& path) {
     };
     std::string report = "product name: " + text(setup.productName) + "\n" +
                          "product code: " + text(setup.productCode) + "\n" +
-                         "version: " + text(setup.version) + "\n";
+                         "version: " + text(setup.version) + "\n" +
+                         "architecture: " + architectureName(setup.machine) + "\n";
     report += "package: " + text(setup.packageName) +
               (setup.package ? ", " + describe(*setup.package) : ", (no package)") + "\n";
     for (const SetupTransform& transform : setup.transforms)

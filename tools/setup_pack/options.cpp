@@ -47,7 +47,7 @@ const char* packUsageText() {
     return "usage: setup-pack --msi PATH [--language LCID=PATH]... [--transform LCID=PATH]...\n"
            "                  [--languages LIST]\n"
            "                  [--product-name TEXT] [--product-code GUID] [--version TEXT]\n"
-           "                  [--log-path PATH] [--stub PATH] --out PATH\n"
+           "                  [--log-path PATH] [--arch x86|x64 | --stub PATH] --out PATH\n"
            "                  [--sign-cert FILE --sign-key FILE | --sign-pkcs12 FILE]\n"
            "                  [--timestamp-url URL] [--sign-ca FILE]\n"
            "       setup-pack --inspect SETUP\n"
@@ -55,9 +55,10 @@ const char* packUsageText() {
            "       setup-pack --make-transform --msi PATH --localized PATH --out PATH\n"
            "       setup-pack --help | --version\n"
            "\n"
-           "Copies the setup stub (--stub, else setup.exe beside setup-pack, else\n"
-           "../share/setup-pack/setup.exe from its folder) to --out and embeds the\n"
-           "package, one transform per extra language and the texts the setup reads.\n"
+           "Copies the setup stub (--stub, else setup.exe, or setup-x64.exe with\n"
+           "--arch x64, beside setup-pack, else in ../share/setup-pack/ from its\n"
+           "folder) to --out and embeds the package, one transform per extra\n"
+           "language and the texts the setup reads.\n"
            "\n"
            "  --msi PATH              the product's Windows Installer package\n"
            "  --language LCID=PATH    a localized package of the same product for a\n"
@@ -72,7 +73,10 @@ const char* packUsageText() {
            "  --version TEXT          default: the package's ProductVersion; one to four\n"
            "                          numbers 0-65535 separated by dots\n"
            "  --log-path PATH         the installer's log file on the target machine\n"
-           "  --stub PATH             the setup stub to fill\n"
+           "  --arch x86|x64          the stub to fill: setup.exe for 32-bit Windows\n"
+           "                          (x86, the default) or setup-x64.exe for 64-bit\n"
+           "                          Windows (x64)\n"
+           "  --stub PATH             the setup stub to fill, instead of --arch\n"
            "  --out PATH              the setup program to write; written only on success\n"
            "  --inspect SETUP         prints what a setup carries and checks its texts\n"
            "                          against its package's properties (exit 2: mismatch)\n"
@@ -93,6 +97,10 @@ const char* packUsageText() {
            "  --version               alone: the program's version and its stub's SHA-256\n"
            "\n"
            "Exit codes: 0 success, 1 bad command line, 2 bad input, 3 output not written.\n";
+}
+
+const char* stubFileName(StubArch arch) {
+    return arch == StubArch::x64 ? "setup-x64.exe" : "setup.exe";
 }
 
 void checkProductCode(const std::string& code, const std::string& input) {
@@ -195,10 +203,10 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             continue;
         }
         static const char* const withValue[] = {
-            "--msi",          "--transform", "--language",     "--languages", "--product-name",
-            "--product-code", "--version",   "--log-path",     "--stub",      "--out",
-            "--localized",    "--inspect",   "--extract",      "--sign-cert", "--sign-key",
-            "--sign-pkcs12",  "--sign-ca",   "--timestamp-url"};
+            "--msi",          "--transform", "--language",      "--languages", "--product-name",
+            "--product-code", "--version",   "--log-path",      "--stub",      "--out",
+            "--localized",    "--inspect",   "--extract",       "--sign-cert", "--sign-key",
+            "--sign-pkcs12",  "--sign-ca",   "--timestamp-url", "--arch"};
         bool known = false;
         for (const char* name : withValue)
             known = known || option == name;
@@ -279,6 +287,12 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             once(options.inspectPath);
         } else if (option == "--extract") {
             once(options.extractPath);
+        } else if (option == "--arch") {
+            if (options.arch)
+                throw usage(option, "given twice");
+            if (value != "x86" && value != "x64")
+                throw usage(option, "expects x86 or x64, not \"" + value + "\"");
+            options.arch = value == "x64" ? StubArch::x64 : StubArch::x86;
         } else {
             once(options.stubPath);
         }
@@ -289,7 +303,8 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             throw usage("--extract", "does not go with --inspect");
         if (haveMsi || !options.transforms.empty() || options.languages || options.productName ||
             options.productCode || options.version || options.logPath || options.stubPath ||
-            options.makeTransform || !options.localizedPath.empty() || options.signing.given())
+            options.arch || options.makeTransform || !options.localizedPath.empty() ||
+            options.signing.given())
             throw usage(mode, "takes no packing options");
         if (options.inspectPath && haveOut)
             throw usage("--out", "does not go with --inspect");
@@ -307,11 +322,15 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
         // Only the three paths mean something here.
         if (!options.transforms.empty() || options.languages || options.productName ||
             options.productCode || options.version || options.logPath || options.stubPath ||
-            options.signing.given())
+            options.arch || options.signing.given())
             throw usage("--make-transform", "takes only --msi, --localized and --out");
     } else if (!options.localizedPath.empty()) {
         throw usage("--localized", "needs --make-transform");
     }
+    // --stub names the stub itself: an --arch beside it would say nothing
+    // or contradict it.
+    if (options.arch && options.stubPath)
+        throw usage("--arch", "does not go with --stub, which names the stub itself");
     checkSigningOptions(options.signing);
     return options;
 }

@@ -49,6 +49,13 @@ struct SigningOptions {
     bool given() const { return requested() || !caPath.empty() || !timestampUrl.empty(); }
 };
 
+// --arch: the stub filled when --stub names none, setup.exe for 32-bit
+// Windows or setup-x64.exe for 64-bit Windows without 32-bit support.
+enum class StubArch { x86, x64 };
+
+// "setup.exe" or "setup-x64.exe".
+const char* stubFileName(StubArch arch);
+
 struct PackOptions {
     bool help = false;
     bool showVersion = false;   // "--version" as the only argument
@@ -62,7 +69,8 @@ struct PackOptions {
     std::optional<std::string> version;
     std::optional<std::string> logPath;
     std::optional<std::string> stubPath;
-    std::string outPath; // with --extract: the folder to write into
+    std::optional<StubArch> arch; // never with stubPath
+    std::string outPath;          // with --extract: the folder to write into
     // Looking into a written setup instead of packing: --inspect SETUP, or
     // --extract SETUP --out DIR. Neither goes with any packing option.
     std::optional<std::string> inspectPath;

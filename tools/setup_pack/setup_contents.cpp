@@ -39,6 +39,7 @@ bool plainFileName(const std::string& name) {
 SetupContents readSetupContents(const pe::Image& setup) {
     SetupContents contents;
     contents.certificateSize = setup.certificateSize();
+    contents.machine = setup.headers().machine;
     contents.packageName = resourceText(setup, setup_format::packageNameResource);
     contents.productCode = resourceText(setup, setup_format::productCodeResource);
     contents.productName = resourceText(setup, setup_format::productNameResource);
@@ -60,6 +61,18 @@ SetupContents readSetupContents(const pe::Image& setup) {
     std::sort(contents.transforms.begin(), contents.transforms.end(),
               [](const SetupTransform& a, const SetupTransform& b) { return a.lcid < b.lcid; });
     return contents;
+}
+
+std::string architectureName(uint16_t machine) {
+    if (machine == pe::machineI386)
+        return "x86";
+    if (machine == pe::machineAmd64)
+        return "x64";
+    static const char digits[] = "0123456789ABCDEF";
+    std::string number = "machine 0x";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        number += digits[(machine >> shift) & 15];
+    return number;
 }
 
 bool sameFileName(const std::string& a, const std::string& b) {

@@ -22,7 +22,12 @@ struct SetupContents {
     std::optional<common::ByteView> package;
     std::vector<SetupTransform> transforms; // LANG<lcid> resources, by ascending LCID
     uint32_t certificateSize = 0;           // 0: not signed
+    uint16_t machine = 0;                   // of the PE headers
 };
+
+// "x86" (i386) or "x64" (x86-64), as --arch names them; another machine by
+// its number: "machine 0xAA64".
+std::string architectureName(uint16_t machine);
 
 // The setup's resources (RT_RCDATA, language 1033) as the setup reads them.
 SetupContents readSetupContents(const pe::Image& setup);

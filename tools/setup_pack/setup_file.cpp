@@ -3,7 +3,9 @@
 #include "base/setup_format.h"
 #include "common/file_io.h"
 #include "common/utf8.h"
-#include "pe/pe_image.h"
+#include "pe/checksum.h"
+#include "pe/image.h"
+#include "pe/image_writer.h"
 #include "setup_pack/options.h"
 
 namespace {
@@ -37,21 +39,20 @@ common::Bytes wideTextResource(const std::string& text) {
     return bytes;
 }
 
-std::string defaultStubPath() {
+std::string defaultStubPath(const std::string& name) {
     const std::string folder = common::programFolder();
-    const std::string beside = folder + "setup.exe";
+    const std::string beside = folder + name;
     const std::string installed = common::joinPath(
         folder, std::string("..") + common::pathSeparator + "share" + common::pathSeparator +
-                    "setup-pack" + common::pathSeparator + "setup.exe");
+                    "setup-pack" + common::pathSeparator + name);
     return !common::isFile(beside) && common::isFile(installed) ? installed : beside;
 }
 
 pe::Image readProgram(common::ByteView bytes, const std::string& path) {
-    pe::PeLayout layout;
-    if (!pe::readPeLayout(bytes.data, bytes.size, layout))
-        throw PackError(packBadInput, path, "is not a Windows program (no PE headers)");
     try {
         return pe::Image(bytes);
+    } catch (const pe::NotAProgram&) {
+        throw PackError(packBadInput, path, "is not a Windows program (no PE headers)");
     } catch (const common::FormatError& error) {
         throw PackError(packBadInput, path,
                         std::string("is a broken Windows program: ") + error.what());

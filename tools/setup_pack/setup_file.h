@@ -18,10 +18,10 @@ struct PackResource {
 // NUL terminator as part of the data.
 common::Bytes wideTextResource(const std::string& text);
 
-// setup.exe beside the program, else ../share/setup-pack/setup.exe from the
-// program's folder (where the Linux package installs it); the first when
-// neither exists, for the message.
-std::string defaultStubPath();
+// The stub `name` (setup.exe, setup-x64.exe) beside the program, else
+// ../share/setup-pack/`name` from the program's folder (where the Linux
+// package installs it); the first when neither exists, for the message.
+std::string defaultStubPath(const std::string& name = "setup.exe");
 
 // Throws PackError (packBadInput) naming the path unless `stub` is an empty
 // stub of this setup program: a Windows program that carries the language
