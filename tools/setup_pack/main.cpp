@@ -177,13 +177,23 @@ int packSignedSetup(const PackOptions& options) {
     return packSuccess;
 }
 
-// The program's version and the stub it fills by default.
+// The program's version and the stubs it fills by default: the 32-bit one,
+// which it needs, and the x86-64 one of --arch x64 where it is there.
 int showVersion() {
     common::print(Output::Standard, "setup-pack " SETUP_PACK_VERSION "\n");
     std::string stubPath = defaultStubPath();
     std::unique_ptr<common::MappedFile> stub = mapInput(stubPath);
     common::print(Output::Standard, "stub: " + stubPath + ", SHA-256 " +
                                         sha256Hex(stub->bytes().data, stub->bytes().size) + "\n");
+    std::string x64Path = defaultStubPath(stubFileName(StubArch::x64));
+    if (common::isFile(x64Path)) {
+        std::unique_ptr<common::MappedFile> x64 = mapInput(x64Path);
+        common::print(Output::Standard, "stub x64: " + x64Path + ", SHA-256 " +
+                                            sha256Hex(x64->bytes().data, x64->bytes().size) +
+                                            "\n");
+    } else {
+        common::print(Output::Standard, "stub x64: none at " + x64Path + "\n");
+    }
     return packSuccess;
 }
 
