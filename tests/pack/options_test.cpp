@@ -208,19 +208,13 @@ TEST(PackOptions, TransformsOnlyForKnownExtraLanguagesOnce) {
 // Either case is taken, as the Windows Installer takes it; the setup gets
 // upper case.
 TEST(PackOptions, ProductCodeIsABracedGuidWrittenInUpperCase) {
-    const std::string upper = "{01234567-89AB-CDEF-0000-FFFFFFFFFFFF}";
     for (const char* code :
-         {"{01234567-89AB-CDEF-0000-FFFFFFFFFFFF}", "{01234567-89ab-cdef-0000-ffffffffffff}",
-          "{01234567-89aB-CdEf-0000-fFfFfFfFfFfF}"}) {
-        EXPECT_EQ(canonicalProductCode(code, "x"), upper) << code;
-        EXPECT_TRUE(sameProductCode(code, upper)) << code;
-    }
-    EXPECT_EQ(parsePackOptions({"--msi", "a.msi", "--out", "o.exe", "--product-code",
-                                "{710f4c1c-cc18-4c49-8cbf-51240c89a1a2}"})
-                  .productCode,
-              std::optional<std::string>("{710F4C1C-CC18-4C49-8CBF-51240C89A1A2}"));
-    EXPECT_FALSE(sameProductCode(upper, "{01234567-89AB-CDEF-0000-FFFFFFFFFFFE}"));
-    EXPECT_FALSE(sameProductCode(upper, upper + " "));
+         {"{01234567-89AB-CDEF-0000-FFFFFFFFFFFF}", "{01234567-89aB-cdef-0000-fFfFfFfFfFfF}"})
+        EXPECT_EQ(canonicalProductCode(code, "x"), "{01234567-89AB-CDEF-0000-FFFFFFFFFFFF}");
+    EXPECT_EQ(*parsePackOptions({"--msi", "a.msi", "--out", "o.exe", "--product-code",
+                                 "{710f4c1c-cc18-4c49-8cbf-51240c89a1a2}"})
+                   .productCode,
+              "{710F4C1C-CC18-4C49-8CBF-51240C89A1A2}");
     for (const char* code : {"",
                              "C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A14",    // no braces
                              "{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A1G}",  // not hex

@@ -257,15 +257,11 @@ TEST(TransformDiff, RefusesWhatALanguageTransformCannotCarry) {
     }
     // GUIDs that differ in case alone are one, as the Windows Installer
     // compares them.
-    for (const char16_t* name : {u"ProductCode", u"UpgradeCode"}) {
-        Database lower = base;
-        for (auto& row : lower.tables[0].rows)
-            if (row[0].text == name)
-                for (char16_t& c : row[1].text)
-                    c = c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c;
-        EXPECT_EQ(refusal(base, lower), "no refusal") << toUtf8(name);
-        EXPECT_EQ(refusal(lower, base), "no refusal") << toUtf8(name);
-    }
+    Database lower = base;
+    for (auto& row : lower.tables[0].rows)
+        for (char16_t& c : row[1].text)
+            c = c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c;
+    EXPECT_EQ(refusal(base, lower), "no refusal");
 
     Table wide{u"Wide", {{u"Key", keyName}}, {}};
     for (int i = 2; i <= 17; ++i)
