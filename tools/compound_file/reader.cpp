@@ -277,15 +277,13 @@ void Reader::walk(const Node& node, const std::function<void(uint64_t, size_t)>&
              : follow(fat_, sectorCount_, node.start, sectorsFor(size, unit), true, what);
     uint64_t left = size;
     for (uint32_t number : chain) {
-        uint64_t at;
+        uint64_t at = (static_cast<uint64_t>(number) + 1) * sectorSize_;
         if (mini) {
             // The mini stream's sectors hold whole mini sectors: 64 divides
             // the sector size.
             uint64_t offset = static_cast<uint64_t>(number) * kMiniSectorSize;
             uint32_t container = miniStreamSectors_[static_cast<size_t>(offset / sectorSize_)];
             at = (static_cast<uint64_t>(container) + 1) * sectorSize_ + offset % sectorSize_;
-        } else {
-            at = (static_cast<uint64_t>(number) + 1) * sectorSize_;
         }
         // The file's last sector may be cut short.
         size_t count = static_cast<size_t>(std::min<uint64_t>(unit, left));
