@@ -9,9 +9,10 @@
 # Set by the build (tests/e2e/CMakeLists.txt): E2E_BIN (setups and driver),
 # E2E_PACKAGES (the built .msi files), E2E_SOURCES (tests/packages),
 # E2E_WORK (scratch folder), E2E_PRODUCT_CODE, E2E_FAILING_PRODUCT_CODE,
-# E2E_PACK (the native setup-pack), E2E_STUB (the empty stub of this build)
-# and E2E_SYSTEM_FOLDER (where its msiexec.exe lies: system32 for x86-64
-# programs, syswow64 for 32-bit ones).
+# E2E_LOWER_PRODUCT_CODE (that of the product-lower-code packages, in lower
+# case), E2E_PACK (the native setup-pack), E2E_STUB (the empty stub of this
+# build) and E2E_SYSTEM_FOLDER (where its msiexec.exe lies: system32 for
+# x86-64 programs, syswow64 for 32-bit ones).
 # `scenario.sh screenshot` saves a picture of the French dialog as
 # E2E_SCREENSHOT (see screenshot.sh).
 set -euo pipefail
@@ -266,6 +267,31 @@ exit 1602
 temp-files none
 product 1.0.0
 log absent
+EOF
+  ;;
+
+upgrade-lower-case-code)
+  # A package whose ProductCode is in lower case: 1.0.0 installed from it by
+  # the installer, then a setup packed by setup-pack from 1.0.1, which
+  # carries the code in upper case. Asked by it, the Windows Installer finds
+  # the older version: the upgrade question, and OK installs 1.0.1.
+  new_prefix
+  preinstall product-lower-code-1.0.0.msi
+  code=${E2E_LOWER_PRODUCT_CODE^^}
+  "$E2E_PACK" --msi "$E2E_PACKAGES/product-lower-code-1.0.1.msi" --log-path 'C:\setup-test.log' \
+    --stub "$E2E_STUB" --out "$prefix/drive_c/lower-code-setup.exe" >/dev/null
+  drive product "$code" -- run 'C:\lower-code-setup.exe' /S -- window "Setup Test Product" -- \
+    press OK -- exit -- temp-files -- product "$code"
+  log_properties REINSTALL
+  expect <<EOF
+product 1.0.0
+run /S
+$(upgrade_window)
+press "OK"
+exit 0
+temp-files none
+product 1.0.1
+REINSTALL = ALL
 EOF
   ;;
 

@@ -1,5 +1,6 @@
 // The compound-file reader on any bytes: refused with FormatError or read
-// whole, every stream of every storage, without reading past the input.
+// whole, every stream of every storage, without reading past the input;
+// checkStreams() refuses exactly the files where some stream cannot be read.
 #include <cstdint>
 #include <vector>
 
@@ -13,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<uint8_t> bytes(data, data + size);
     try {
         Reader reader(common::ByteView(bytes.data(), bytes.size()));
+        bool everyStreamRead = true;
         std::vector<uint32_t> storages{0};
         while (!storages.empty()) {
             uint32_t storage = storages.back();
@@ -29,9 +31,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 try {
                     FUZZ_CHECK(reader.read(entry).size() == entry.size);
                 } catch (const common::FormatError&) {
+                    everyStreamRead = false;
                 }
             }
         }
+        bool checked = true;
+        try {
+            reader.checkStreams();
+        } catch (const common::FormatError&) {
+            checked = false;
+        }
+        FUZZ_CHECK(checked == everyStreamRead);
     } catch (const common::FormatError&) {
     }
     return 0;

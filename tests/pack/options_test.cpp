@@ -234,19 +234,26 @@ TEST(PackOptions, TransformsOnlyForKnownExtraLanguagesOnce) {
             {"--msi", "a.msi", "--out", "o.exe", "--transform", std::string(lcid) + "=t.mst"}));
 }
 
-TEST(PackOptions, ProductCodeMustBeABracedUpperCaseGuid) {
-    EXPECT_NO_THROW(checkProductCode("{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A14}", "x"));
-    EXPECT_NO_THROW(checkProductCode("{01234567-89AB-CDEF-0000-FFFFFFFFFFFF}", "x"));
+// Either case is taken, as the Windows Installer takes it; the setup gets
+// upper case.
+TEST(PackOptions, ProductCodeIsABracedGuidWrittenInUpperCase) {
+    for (const char* code :
+         {"{01234567-89AB-CDEF-0000-FFFFFFFFFFFF}", "{01234567-89aB-cdef-0000-fFfFfFfFfFfF}"})
+        EXPECT_EQ(canonicalProductCode(code, "x"), "{01234567-89AB-CDEF-0000-FFFFFFFFFFFF}");
+    EXPECT_EQ(*parsePackOptions({"--msi", "a.msi", "--out", "o.exe", "--product-code",
+                                 "{710f4c1c-cc18-4c49-8cbf-51240c89a1a2}"})
+                   .productCode,
+              "{710F4C1C-CC18-4C49-8CBF-51240C89A1A2}");
     for (const char* code : {"",
                              "C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A14",    // no braces
-                             "{c5a1e0f2-4b7d-4e19-a3c8-6d2f9b0e7a14}",  // lower case
                              "{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A1G}",  // not hex
+                             "{c5a1e0f2-4b7d-4e19-a3c8-6d2f9b0e7a1g}",  // not hex either
                              "{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A1}",   // one digit short
                              "{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A145}", // one digit more
                              "{C5A1E0F24-B7D-4E19-A3C8-6D2F9B0E7A14}",  // hyphen misplaced
                              "{C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A14} ", // trailing space
                              "(C5A1E0F2-4B7D-4E19-A3C8-6D2F9B0E7A14)"}) {
-        PackError error = errorOf([&] { checkProductCode(code, "--product-code"); });
+        PackError error = errorOf([&] { canonicalProductCode(code, "--product-code"); });
         EXPECT_EQ(error.exitCode(), packBadInput) << code;
         EXPECT_EQ(error.input(), "--product-code");
         EXPECT_NE(std::string(error.what()).find("not a GUID"), std::string::npos) << code;

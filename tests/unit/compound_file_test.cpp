@@ -9,6 +9,8 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <optional>
+#include <string>
 
 #include "compound_file/compound_file.h"
 
@@ -25,6 +27,11 @@ Bytes pattern(size_t size, uint32_t seed) {
         byte = static_cast<uint8_t>(seed >> 16);
     }
     return bytes;
+}
+
+Bytes patched(Bytes file, size_t offset, uint32_t value) {
+    common::putLe32(file.data() + offset, value);
+    return file;
 }
 
 const Guid kMsiClass = Guid::parse("{000C1084-0000-0000-C000-000000000046}");
@@ -226,6 +233,47 @@ TEST(CompoundFile, WeReadWhatWixlWrote) {
     EXPECT_GT(streams.size(), 10u);
     EXPECT_TRUE(olefileFinds(python, msi, streams));
 }
+
+// checkStreams() refuses, without reading, exactly the files where reading
+// every stream fails: Wine's files cut anywhere past their tables (a
+// storage's large stream lies last), and a mini stream's chain sent out of
+// the mini stream. Messages name entries through the hook.
+TEST(CompoundFile, CheckStreamsRefusesWhatReadingEveryStreamRefuses) {
+    const NameText hook = [](const std::u16string& name) {
+        return "<" + std::string(name.begin(), name.end()) + ">";
+    };
+    auto refusal = [](auto action) {
+        try {
+            action();
+        } catch (const common::FormatError& error) {
+            return std::string(error.what());
+        }
+        return std::string();
+    };
+    size_t storageStreamRefused = 0;
+    for (const char* name : {"wine-v3.cfb", "wine-v4.cfb"}) {
+        const Bytes whole = load(SOURCE_DIR "/tests/unit/compound_file_data/" + std::string(name));
+        for (size_t size = whole.size(); size > whole.size() / 2; size -= 64) {
+            const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
+            if (!refusal([&] { Reader{cut}; }).empty())
+                continue; // the tables themselves are cut
+            std::string checking = refusal([&] { Reader(cut, hook).checkStreams(); });
+            EXPECT_EQ(checking.empty(), refusal([&] { allStreams(cut); }).empty())
+                << name << " cut to " << size << ": " << checking;
+            storageStreamRefused +=
+                checking.find("stream <s9000> (9000 bytes)") != std::string::npos;
+        }
+    }
+    EXPECT_GT(storageStreamRefused, 0u);
+    const Bytes mini = write(kMsiClass, {{u"small", pattern(300, 2)}});
+    std::string broken = refusal([&] {
+        Reader(patched(mini, (common::readLe32(&mini[0x3C]) + 1) * 512, 0x1000), hook)
+            .checkStreams();
+    });
+    EXPECT_NE(broken.find("the chain of the stream <small> (300 bytes) leaves the file"),
+              std::string::npos)
+        << broken;
+}
 #endif
 
 // Reads every stream; the file must be refused for the reason `why`, fast.
@@ -240,11 +288,6 @@ void expectRefused(const Bytes& file, const char* why) {
         EXPECT_NE(std::string(error.what()).find(why), std::string::npos) << error.what();
     }
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1)) << why;
-}
-
-Bytes patched(Bytes file, size_t offset, uint32_t value) {
-    common::putLe32(file.data() + offset, value);
-    return file;
 }
 
 TEST(CompoundFile, RefusesBrokenFiles) {

@@ -3,6 +3,7 @@
 // refuses.
 #include <gtest/gtest.h>
 
+#include "msi_database/stream_name.h"
 #include "msi_transform/apply.h"
 #include "msi_transform/diff.h"
 #include "transform_reader.h"
@@ -84,6 +85,13 @@ TEST(TransformEncoding, StreamNamesPackAsTheInstallerDoes) {
     EXPECT_FALSE(packStreamName(std::u16string(61, u'A'), true, packed));
     EXPECT_TRUE(packStreamName(std::u16string(62, u'A'), false, packed));
     EXPECT_FALSE(packStreamName(std::u16string(63, u'A'), false, packed));
+    // Messages name streams unpacked, as the package's author knows them.
+    for (const char16_t* name : {u"Disk2.CAB", u"Binary.Notice", u"a-b.\u00E9", u"_StringPool"}) {
+        packStreamName(name, name[0] == u'_', packed);
+        EXPECT_EQ(msi_database::streamNameText(packed), toUtf8(name));
+    }
+    EXPECT_EQ(msi_database::streamNameText(u"\x0005SummaryInformation"),
+              "\\u0005SummaryInformation");
 }
 
 TEST(TransformEncoding, PoolCountsEveryReferenceAndFlagsMultiByteStrings) {
@@ -247,6 +255,13 @@ TEST(TransformDiff, RefusesWhatALanguageTransformCannotCarry) {
                 row[1] = str(u"{other}");
         EXPECT_NE(refusal(base, other).find("another " + toUtf8(name)), std::string::npos);
     }
+    // GUIDs that differ in case alone are one, as the Windows Installer
+    // compares them.
+    Database lower = base;
+    for (auto& row : lower.tables[0].rows)
+        for (char16_t& c : row[1].text)
+            c = c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c;
+    EXPECT_EQ(refusal(base, lower), "no refusal");
 
     Table wide{u"Wide", {{u"Key", keyName}}, {}};
     for (int i = 2; i <= 17; ++i)

@@ -10,6 +10,7 @@
 // write(): a version 3 file (512-byte sectors) holding streams in its root
 // storage, the same bytes for the same input on every platform.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,12 @@
 #include "common/format_error.h"
 
 namespace compound_file {
+
+// How messages show an entry's name, in UTF-8. A format that packs its names
+// into other characters gives its own, so that a refusal names a stream as
+// the file's users know it; by default ASCII stays as it is and other units
+// are shown as \uXXXX.
+using NameText = std::string (*)(const std::u16string& name);
 
 // A class id, in the byte order the file stores it.
 struct Guid {
@@ -54,8 +61,9 @@ class Reader {
     // version 4 (4096-byte sectors) files. Throws FormatError saying why for
     // a broken file: no signature, a bad sector size, a chain that loops or
     // leaves the file, a sector number out of range, a size beyond the file,
-    // a directory tree that loops or shares an entry.
-    explicit Reader(common::ByteView file);
+    // a directory tree that loops or shares an entry. Messages name entries
+    // through `nameText` when given.
+    explicit Reader(common::ByteView file, NameText nameText = nullptr);
 
     const Guid& rootClass() const;
     // The entries directly in storage `storageId` (0 = the root) in
@@ -66,6 +74,13 @@ class Reader {
     // The whole stream; throws FormatError if its chain is broken or shorter
     // than its size, or if `stream` is not a stream of this file.
     common::Bytes read(const Entry& stream) const;
+    // Follows the chain of every stream in the tree, in any storage, as
+    // read() does but without copying a byte, so that a file whose streams
+    // are not all whole is refused before any use: throws FormatError
+    // naming the first stream whose chain is broken, shorter than its size
+    // or leads past the end of the file. Time and memory grow with the
+    // number of sectors, not with what they hold.
+    void checkStreams() const;
 
   private:
     struct Node {
@@ -75,6 +90,7 @@ class Reader {
         uint32_t left = 0, right = 0, child = 0, start = 0;
     };
     common::ByteView file_;
+    NameText nameText_ = nullptr;
     uint32_t sectorSize_ = 512;
     uint32_t sectorCount_ = 0; // sectors starting inside the file
     std::vector<uint32_t> fat_;
@@ -88,6 +104,10 @@ class Reader {
     void readTables();
     void readDirectory(uint32_t firstSector, bool largeSizes);
     void linkTree();
+    std::string shown(const std::u16string& name) const;
+    // Where the bytes of `node`'s stream lie: visit(offset, count) for each
+    // sector or mini sector of its chain, in order; throws as read() does.
+    void walk(const Node& node, const std::function<void(uint64_t, size_t)>& visit) const;
 };
 
 struct StreamData {

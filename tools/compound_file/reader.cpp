@@ -67,7 +67,7 @@ const uint8_t* Reader::sector(uint32_t number, const char* what) const {
     return file_.data + offset;
 }
 
-Reader::Reader(common::ByteView file) : file_(file) {
+Reader::Reader(common::ByteView file, NameText nameText) : file_(file), nameText_(nameText) {
     if (file.size < kHeaderSize)
         fail("the file is shorter than the 512-byte header");
     const uint8_t* header = file.data;
@@ -185,7 +185,7 @@ void Reader::readDirectory(uint32_t firstSector, bool largeSizes) {
         // Version 3 writers of old left the high half of the size unset.
         uint64_t size = largeSizes ? common::readLe64(raw + kSize) : readLe32(raw + kSize);
         if (type != 1 && size > file_.size)
-            fail("the size of " + printable(node.entry.name) + " is beyond the file's");
+            fail("the size of " + shown(node.entry.name) + " is beyond the file's");
         node.entry.size = type == 2 ? size : 0;
         if (type == 5)
             miniStreamSize_ = size;
@@ -259,49 +259,61 @@ std::optional<Entry> Reader::find(const std::u16string& name, uint32_t storageId
     return std::nullopt;
 }
 
+std::string Reader::shown(const std::u16string& name) const {
+    return nameText_ ? nameText_(name) : printable(name);
+}
+
+void Reader::walk(const Node& node, const std::function<void(uint64_t, size_t)>& visit) const {
+    const uint64_t size = node.entry.size;
+    if (size == 0)
+        return;
+    const std::string what =
+        "stream " + shown(node.entry.name) + " (" + std::to_string(size) + " bytes)";
+    const bool mini = size < kMiniStreamCutoff;
+    const uint32_t unit = mini ? kMiniSectorSize : sectorSize_;
+    const std::vector<uint32_t> chain =
+        mini ? follow(miniFat_, sectorsFor(miniStreamSize_, kMiniSectorSize), node.start,
+                      sectorsFor(size, unit), true, what)
+             : follow(fat_, sectorCount_, node.start, sectorsFor(size, unit), true, what);
+    uint64_t left = size;
+    for (uint32_t number : chain) {
+        uint64_t at = (static_cast<uint64_t>(number) + 1) * sectorSize_;
+        if (mini) {
+            // The mini stream's sectors hold whole mini sectors: 64 divides
+            // the sector size.
+            uint64_t offset = static_cast<uint64_t>(number) * kMiniSectorSize;
+            uint32_t container = miniStreamSectors_[static_cast<size_t>(offset / sectorSize_)];
+            at = (static_cast<uint64_t>(container) + 1) * sectorSize_ + offset % sectorSize_;
+        }
+        // The file's last sector may be cut short.
+        size_t count = static_cast<size_t>(std::min<uint64_t>(unit, left));
+        if (at + count > file_.size)
+            fail(what + " lies beyond the end of the file");
+        visit(at, count);
+        left -= count;
+    }
+}
+
 common::Bytes Reader::read(const Entry& stream) const {
     if (stream.id >= nodes_.size() || !nodes_[stream.id].reached ||
         nodes_[stream.id].entry.type != EntryType::Stream)
         throw FormatError("compound file: entry " + std::to_string(stream.id) + " is not a stream");
-    // The file's own record, not the caller's copy, says where the bytes are.
+    // The file's own record, not the caller's copy, says where the bytes are;
+    // its size is within the file's.
     const Node& node = nodes_[stream.id];
-    const uint64_t size = node.entry.size;
-    const std::string name = printable(node.entry.name);
-    common::Bytes bytes;
-    if (size == 0)
-        return bytes;
-    // Copies each unit of the chain, once followed, from where `locate` says
-    // it lies.
-    auto copy = [&](const std::vector<uint32_t>& chain, size_t unit, auto locate) {
-        bytes.resize(static_cast<size_t>(size));
-        size_t done = 0;
-        for (uint32_t number : chain) {
-            uint64_t at = locate(number);
-            size_t count = std::min<size_t>(unit, bytes.size() - done);
-            if (at + count > file_.size)
-                fail("stream " + name + " lies beyond the end of the file");
-            std::memcpy(bytes.data() + done, file_.data + at, count);
-            done += count;
-        }
-    };
-    if (size < kMiniStreamCutoff) {
-        uint64_t miniSectors = sectorsFor(miniStreamSize_, kMiniSectorSize);
-        copy(follow(miniFat_, miniSectors, node.start, sectorsFor(size, kMiniSectorSize), true,
-                    "stream " + name),
-             kMiniSectorSize, [&](uint32_t mini) {
-                 // The mini stream's sectors hold whole mini sectors: 64
-                 // divides the sector size.
-                 uint64_t offset = static_cast<uint64_t>(mini) * kMiniSectorSize;
-                 uint32_t container = miniStreamSectors_[static_cast<size_t>(offset / sectorSize_)];
-                 return (static_cast<uint64_t>(container) + 1) * sectorSize_ + offset % sectorSize_;
-             });
-    } else {
-        copy(follow(fat_, sectorCount_, node.start, sectorsFor(size, sectorSize_), true,
-                    "stream " + name),
-             sectorSize_,
-             [&](uint32_t number) { return (static_cast<uint64_t>(number) + 1) * sectorSize_; });
-    }
+    common::Bytes bytes(static_cast<size_t>(node.entry.size));
+    size_t done = 0;
+    walk(node, [&](uint64_t at, size_t count) {
+        std::memcpy(bytes.data() + done, file_.data + at, count);
+        done += count;
+    });
     return bytes;
+}
+
+void Reader::checkStreams() const {
+    for (const Node& node : nodes_)
+        if (node.reached && node.entry.type == EntryType::Stream)
+            walk(node, [](uint64_t, size_t) {});
 }
 
 } // namespace compound_file

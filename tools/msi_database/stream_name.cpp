@@ -1,5 +1,9 @@
 #include "msi_database/stream_name.h"
 
+#include <cstdio>
+
+#include "common/utf8.h"
+
 namespace msi_database {
 
 namespace {
@@ -60,6 +64,22 @@ std::u16string unpackStreamName(const std::u16string& packed, bool* table) {
         }
     }
     return name;
+}
+
+std::string streamNameText(const std::u16string& packed) {
+    std::u16string name = unpackStreamName(packed), text;
+    std::string shown;
+    for (char16_t unit : name) {
+        if (unit >= 0x20) {
+            text += unit;
+            continue;
+        }
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit));
+        shown += common::toUtf8(text) + escape;
+        text.clear();
+    }
+    return shown + common::toUtf8(text);
 }
 
 } // namespace msi_database

@@ -20,4 +20,10 @@ bool packStreamName(const std::u16string& name, bool table, std::u16string& pack
 // (when given) tells whether it had one.
 std::u16string unpackStreamName(const std::u16string& packed, bool* table = nullptr);
 
+// A packed name as messages show it: unpacked (`Disk2.CAB`, `_StringPool`),
+// in UTF-8, control characters as \uXXXX (`\u0005SummaryInformation`).
+// The compound-file reader's name hook for installer databases and
+// transforms.
+std::string streamNameText(const std::u16string& packed);
+
 } // namespace msi_database

@@ -113,16 +113,32 @@ void addBinaryStreamChecks(const Table& table, const std::vector<Cell>& row) {
             checkStreamName(binaryStreamName(table, row), false);
 }
 
+// The Windows Installer compares GUIDs without regard to case.
+bool sameGuid(const std::u16string& a, const std::u16string& b) {
+    auto upper = [](char16_t c) { return c >= u'a' && c <= u'z' ? char16_t(c - u'a' + u'A') : c; };
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upper(a[i]) != upper(b[i]))
+            return false;
+    return true;
+}
+
 } // namespace
 
 std::vector<TableChange> diffDatabases(const Database& base, const Database& localized) {
-    static const char16_t* const sameProperties[] = {u"ProductCode", u"UpgradeCode",
-                                                     u"ProductVersion"};
-    for (const char16_t* name : sameProperties)
-        if (property(base, name) != property(localized, name))
-            throw Refusal("the localized package has another " + toUtf8(name) + " (" +
-                          toUtf8(property(localized, name)) + " instead of " +
-                          toUtf8(property(base, name)) + ")");
+    static const struct {
+        const char16_t* name;
+        bool guid;
+    } sameProperties[] = {
+        {u"ProductCode", true}, {u"UpgradeCode", true}, {u"ProductVersion", false}};
+    for (const auto& same : sameProperties) {
+        const std::u16string ours = property(base, same.name),
+                             theirs = property(localized, same.name);
+        if (same.guid ? !sameGuid(ours, theirs) : ours != theirs)
+            throw Refusal("the localized package has another " + toUtf8(same.name) + " (" +
+                          toUtf8(theirs) + " instead of " + toUtf8(ours) + ")");
+    }
     for (const Table& table : base.tables)
         if (!findTable(localized, table.name))
             throw Refusal("the localized package drops table " + quoted(table.name));

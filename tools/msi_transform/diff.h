@@ -40,10 +40,11 @@ struct TableChange {
 
 // The changes from `base` to `localized`, table by table in the localized
 // order; unchanged tables are left out. Throws Refusal for another
-// ProductCode, UpgradeCode or ProductVersion, a dropped table or column, an
-// added column of an existing table, a changed column type, a first column
-// that is no key, an update past column 16, a table or binary cell whose
-// stream name does not fit, and changed streams or storages.
+// ProductCode or UpgradeCode (compared without regard to case, as the
+// Windows Installer compares GUIDs) or ProductVersion, a dropped table or
+// column, an added column of an existing table, a changed column type, a
+// first column that is no key, an update past column 16, a table or binary
+// cell whose stream name does not fit, and changed streams or storages.
 std::vector<TableChange> diffDatabases(const Database& base, const Database& localized);
 
 // True when a string of the changes holds a character outside ASCII, so the

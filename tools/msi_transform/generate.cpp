@@ -7,6 +7,7 @@
 
 #include "compound_file/compound_file.h"
 #include "msi_database/code_page.h"
+#include "msi_database/stream_name.h"
 #include "msi_database/summary.h"
 #include "msi_transform/apply.h"
 #include "msi_transform/diff.h"
@@ -47,7 +48,12 @@ std::unique_ptr<compound_file::Reader> openFile(common::ByteView bytes, Input in
     if (bytes.size < sizeof signature || std::memcmp(bytes.data, signature, sizeof signature))
         throw TransformError(input, what + " (no compound file)");
     try {
-        return std::unique_ptr<compound_file::Reader>(new compound_file::Reader(bytes));
+        std::unique_ptr<compound_file::Reader> file(
+            new compound_file::Reader(bytes, msi_database::streamNameText));
+        // Streams that are not read must be whole too: a package or transform
+        // with a piece missing never installs.
+        file->checkStreams();
+        return file;
     } catch (const FormatError& error) {
         throw TransformError(input, "is a broken compound file: " + std::string(error.what()));
     }

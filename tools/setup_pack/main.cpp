@@ -78,9 +78,10 @@ std::string packSetup(const PackOptions& options) {
     }
 
     // The package's own values must satisfy the same rules as the options.
-    std::string productCode = options.productCode ? *options.productCode : info.productCode;
-    if (!options.productCode)
-        checkProductCode(productCode, options.msiPath + " (ProductCode)");
+    std::string productCode =
+        options.productCode
+            ? *options.productCode
+            : canonicalProductCode(info.productCode, options.msiPath + " (ProductCode)");
     std::string version = options.version ? *options.version : info.productVersion;
     if (!options.version)
         checkVersion(version, options.msiPath + " (ProductVersion)");
@@ -201,8 +202,13 @@ std::string describe(common::ByteView bytes) {
     return std::to_string(bytes.size) + " bytes, SHA-256 " + sha256Hex(bytes.data, bytes.size);
 }
 
+bool sameText(const std::string& a, const std::string& b) {
+    return a == b;
+}
+
 // Prints what the setup carries; exit 2 naming each text that disagrees
-// with the package's own property.
+// with the package's own property (the product code without regard to
+// case, as the Windows Installer compares it).
 int inspect(const std::string& path) {
     std::unique_ptr<common::MappedFile> file =
         mapInput(path, maxSetupBytes, "4 GiB, more than any setup");
@@ -241,13 +247,16 @@ int inspect(const std::string& path) {
         const std::optional<std::string>& text;
         const char* property;
         const std::string& value;
-    } pairs[] = {
-        {setup_format::productCodeResource, setup.productCode, "ProductCode", info.productCode},
-        {setup_format::productNameResource, setup.productName, "ProductName", info.productName},
-        {setup_format::versionResource, setup.version, "ProductVersion", info.productVersion}};
+        bool (*same)(const std::string&, const std::string&);
+    } pairs[] = {{setup_format::productCodeResource, setup.productCode, "ProductCode",
+                  info.productCode, sameProductCode},
+                 {setup_format::productNameResource, setup.productName, "ProductName",
+                  info.productName, sameText},
+                 {setup_format::versionResource, setup.version, "ProductVersion",
+                  info.productVersion, sameText}};
     int mismatches = 0;
     for (const Pair& pair : pairs) {
-        if (pair.text && *pair.text == pair.value)
+        if (pair.text && pair.same(*pair.text, pair.value))
             continue;
         ++mismatches;
         common::print(Output::Error, "setup-pack: " + path + ": " + pair.resource + " \"" +

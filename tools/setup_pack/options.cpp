@@ -19,7 +19,12 @@ bool allDigits(const std::string& text) {
     return true;
 }
 
-bool isUpperHex(char c) {
+char upperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool isHex(char c) {
+    c = upperAscii(c);
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
 }
 
@@ -103,16 +108,28 @@ const char* stubFileName(StubArch arch) {
     return arch == StubArch::x64 ? "setup-x64.exe" : "setup.exe";
 }
 
-void checkProductCode(const std::string& code, const std::string& input) {
+std::string canonicalProductCode(const std::string& code, const std::string& input) {
     static const char pattern[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
     bool valid = code.size() == std::strlen(pattern);
     for (size_t i = 0; valid && i < code.size(); ++i)
-        valid = pattern[i] == 'X' ? isUpperHex(code[i]) : code[i] == pattern[i];
+        valid = pattern[i] == 'X' ? isHex(code[i]) : code[i] == pattern[i];
     if (!valid)
         throw PackError(packBadInput, input,
-                        "product code \"" + code +
-                            "\" is not a GUID in braces with upper-case hex digits, like " +
-                            pattern);
+                        "product code \"" + code + "\" is not a GUID in braces, like " + pattern);
+    // The setup hands it to MsiGetProductInfoA as written.
+    std::string upper = code;
+    for (char& c : upper)
+        c = upperAscii(c);
+    return upper;
+}
+
+bool sameProductCode(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (upperAscii(a[i]) != upperAscii(b[i]))
+            return false;
+    return true;
 }
 
 void checkVersion(const std::string& version, const std::string& input) {
@@ -277,7 +294,7 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
                 throw PackError(packBadInput, option, "the product name is empty");
         } else if (option == "--product-code") {
             once(options.productCode);
-            checkProductCode(value, option);
+            options.productCode = canonicalProductCode(value, option);
         } else if (option == "--version") {
             once(options.version);
             checkVersion(value, option);

@@ -91,10 +91,16 @@ void checkSigningOptions(const SigningOptions& options);
 // The usage text printed by --help.
 const char* packUsageText();
 
-// A GUID in braces with upper-case hex digits, as the Windows Installer
-// writes product codes: {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}. Throws
-// PackError (packBadInput) naming `input`.
-void checkProductCode(const std::string& code, const std::string& input);
+// The product code as the setup carries it: `code`, a GUID in braces
+// ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}) with hex digits in either case,
+// given back with upper-case digits, the form the Windows Installer writes
+// (it compares GUIDs without regard to case). Throws PackError
+// (packBadInput) naming `input` for anything else.
+std::string canonicalProductCode(const std::string& code, const std::string& input);
+
+// Whether two product codes are one to the Windows Installer: the same text
+// but for the case of its letters.
+bool sameProductCode(const std::string& a, const std::string& b);
 
 // One to four dot-separated decimal numbers, each 0 to 65535. The setup
 // itself accepts any non-empty text, but reads a piece above 65535 into the

@@ -6,6 +6,7 @@
 #include "common/utf8.h"
 #include "compound_file/compound_file.h"
 #include "msi_database/database.h"
+#include "msi_database/stream_name.h"
 #include "setup_pack/options.h"
 
 namespace {
@@ -17,7 +18,7 @@ class WrongKind : public common::FormatError {
 };
 
 PackageInfo readProperties(common::ByteView package) {
-    compound_file::Reader file(package);
+    compound_file::Reader file(package, msi_database::streamNameText);
     switch (msi_database::fileKind(file)) {
     case msi_database::FileKind::Package:
         break;
@@ -28,6 +29,9 @@ PackageInfo readProperties(common::ByteView package) {
     case msi_database::FileKind::Other:
         throw WrongKind("is not an installer database (wrong class id)");
     }
+    // Only the Property table is read here, but a setup whose package lacks
+    // a piece of any stream can never install.
+    file.checkStreams();
     msi_database::Database database = msi_database::readTables(file, {u"Property"});
     if (database.tables.empty())
         throw WrongKind("the package has no Property table");

@@ -23,6 +23,9 @@ std::unique_ptr<common::MappedFile> mapInput(const std::string& path, uint64_t l
                                              const char* limitText);
 
 // ProductCode, ProductName and ProductVersion of a package, read from its
-// bytes. Throws common::FormatError saying why (no compound file, no
-// installer database, a broken one, a property missing or empty).
+// bytes once every stream of its compound file is found whole (checked
+// without copying any). Throws common::FormatError saying why (no compound
+// file, no installer database, a broken one, a stream cut short or whose
+// chain leaves the file, named as the database names it, a property
+// missing or empty).
 PackageInfo readPackageInfo(common::ByteView package);
