@@ -38,6 +38,11 @@ class Descriptor {
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
   private:
     int fd_;
@@ -75,7 +80,26 @@ MappedFile::MappedFile(const std::string& path, uint64_t maxBytes) {
         throw SystemError(failed("cannot map", errno));
     base_ = base;
     size_ = static_cast<size_t>(size);
-    handle_ = ::dup(file.get());
+    handle_ = file.release();
+}
+
+void MappedFile::read(ByteView part, uint8_t* into) const {
+    if (part.size == 0)
+        return;
+    off_t at = static_cast<off_t>(offsetOf(part));
+    size_t left = part.size;
+    while (left > 0) {
+        ssize_t got = ::pread(static_cast<int>(handle_), into, left, at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw SystemError(failed("cannot read", errno));
+        if (got == 0)
+            throw SystemError("cannot read: the file has become shorter");
+        into += got;
+        at += got;
+        left -= static_cast<size_t>(got);
+    }
 }
 
 MappedFile::~MappedFile() {
