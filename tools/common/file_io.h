@@ -57,7 +57,6 @@ class MappedFile {
     void read(ByteView part, uint8_t* into) const;
 
   private:
-    friend class OutputFile;
     // Where `part` starts in the file; throws std::out_of_range unless it
     // lies within bytes().
     size_t offsetOf(ByteView part) const {
@@ -69,7 +68,7 @@ class MappedFile {
     }
     void* base_ = nullptr;
     size_t size_ = 0;
-    intptr_t handle_ = -1; // a descriptor or a HANDLE, kept open to read and copy from
+    intptr_t handle_ = -1; // a descriptor or a HANDLE, kept open to read from
 };
 
 // A file written under a temporary name in the target's folder and renamed
@@ -87,10 +86,6 @@ class OutputFile {
     // Appends the bytes, passing the system at most writePiece at a time.
     // Throws SystemError ("cannot write: ...").
     void write(ByteView bytes);
-    // Appends `part`, which lies within `source`'s bytes: the system copies
-    // it from the file itself where it can (copy_file_range on Linux, as cp
-    // does), else as write(). Throws SystemError ("cannot write: ...").
-    void copy(const MappedFile& source, ByteView part);
     // Overwrites bytes already written at `offset` (a field known only at
     // the end, such as a checksum). Throws SystemError ("cannot write: ...").
     void writeAt(uint64_t offset, ByteView bytes);

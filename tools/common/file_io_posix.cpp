@@ -150,31 +150,6 @@ void OutputFile::write(ByteView bytes) {
     }
 }
 
-void OutputFile::copy(const MappedFile& source, ByteView part) {
-#ifdef __linux__
-    const uint8_t* base = static_cast<const uint8_t*>(source.base_);
-    if (source.handle_ >= 0 && part.data >= base && part.size <= source.size_ &&
-        static_cast<size_t>(part.data - base) <= source.size_ - part.size) {
-        off64_t from = static_cast<off64_t>(part.data - base);
-        size_t left = part.size;
-        while (left > 0) {
-            ssize_t copied = ::copy_file_range(static_cast<int>(source.handle_), &from,
-                                               static_cast<int>(handle_), nullptr,
-                                               left < writePiece ? left : writePiece, 0);
-            if (copied < 0 && errno == EINTR)
-                continue;
-            if (copied <= 0)
-                break; // another file system, an old kernel: write the rest
-            left -= static_cast<size_t>(copied);
-        }
-        part = part.slice(part.size - left, left);
-    }
-#else
-    (void)source;
-#endif
-    write(part);
-}
-
 void OutputFile::writeAt(uint64_t offset, ByteView bytes) {
     if (::pwrite(static_cast<int>(handle_), bytes.data, bytes.size, static_cast<off_t>(offset)) !=
         static_cast<ssize_t>(bytes.size))

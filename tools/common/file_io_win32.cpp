@@ -150,10 +150,6 @@ void OutputFile::write(ByteView bytes) {
     }
 }
 
-void OutputFile::copy(const MappedFile&, ByteView part) {
-    write(part);
-}
-
 void OutputFile::writeAt(uint64_t offset, ByteView bytes) {
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(offset);
