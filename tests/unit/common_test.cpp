@@ -1,8 +1,10 @@
 // tools/common: UTF-8 against the system's own converter, and the file layer
 // as setup-pack relies on it (nothing left by an abandoned output, the size
-// limit before mapping, one file however spelt).
+// limit before mapping, reads in pieces that give the file's bytes and
+// checksum, one file however spelt).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -17,6 +19,8 @@
 
 #include "common/file_io.h"
 #include "common/utf8.h"
+#include "pe/pe_image.h"
+#include "setup_pack/running_checksum.h"
 
 namespace {
 
@@ -125,12 +129,12 @@ TEST_F(FileLayer, OutputAppearsWholeOrNotAtAll) {
     const std::string source = path("source.bin");
     std::ofstream(source, std::ios::binary) << big;
     {
-        // A part of a mapped file copied by the system, the rest written,
-        // then one field put in last: the bytes come out in that order.
+        // Writes of more than one system call's piece, then one field put
+        // in last: the bytes come out in that order.
         common::MappedFile mapped(source, big.size());
         common::OutputFile out(target);
         out.write(mapped.bytes().slice(0, 1000));
-        out.copy(mapped, mapped.bytes().slice(1000, big.size() - 2000));
+        out.write(mapped.bytes().slice(1000, big.size() - 2000));
         out.write(mapped.bytes().slice(big.size() - 1000, 1000));
         out.writeAt(3, common::ByteView(reinterpret_cast<const uint8_t*>("FIELD"), 5));
         out.commit();
@@ -167,6 +171,54 @@ TEST_F(FileLayer, MappedFilesAreCheckedAgainstTheirLimitFirst) {
             EXPECT_EQ(std::string(error.what()).find("cannot open"), 0u) << error.what();
         }
     }
+}
+
+TEST_F(FileLayer, PiecesReadFromTheFileGiveItsBytesAndChecksum) {
+    // Larger than the system's pieces and odd, random, so that a piece read
+    // from the wrong offset or twice shows in both the bytes and the sum.
+    std::string bytes(3 * common::OutputFile::writePiece + 12347, '\0');
+    std::mt19937 random(3);
+    for (char& byte : bytes)
+        byte = static_cast<char>(random());
+    const std::string source = path("source.bin"), target = path("out.bin");
+    std::ofstream(source, std::ios::binary) << bytes;
+    common::MappedFile mapped(source, bytes.size());
+    const common::ByteView whole = mapped.bytes();
+    // The field at 1000, cut by the pieces ending at 1001 and 1002.
+    const size_t field = 1000;
+    const size_t sizes[] = {1, 1000, 1, 3, 65537, 4093, common::OutputFile::writePiece + 1, 2};
+    RunningChecksum checksum(field);
+    std::vector<uint8_t> buffer(common::OutputFile::writePiece + 1);
+    {
+        common::OutputFile out(target);
+        size_t at = 0;
+        for (size_t i = 0; at < whole.size; ++i) {
+            size_t size = std::min(sizes[i % (sizeof sizes / sizeof sizes[0])], whole.size - at);
+            mapped.read(whole.slice(at, size), buffer.data());
+            checksum.add(common::ByteView(buffer.data(), size));
+            out.write(common::ByteView(buffer.data(), size));
+            at += size;
+        }
+        out.commit();
+    }
+    EXPECT_EQ(checksum.value(),
+              pe::peChecksum(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), field));
+    EXPECT_TRUE(contents(target) == bytes);
+    EXPECT_THROW(mapped.read(whole.slice(whole.size - 2, 3), buffer.data()), std::out_of_range);
+    const uint8_t before[] = {0};
+    EXPECT_THROW(mapped.read(common::ByteView(before, 1), buffer.data()), std::out_of_range);
+#ifndef _WIN32
+    // A file cut short behind the mapping's back: its tail is no longer
+    // there to read (Windows refuses to cut a mapped file).
+    std::filesystem::resize_file(source, 100);
+    mapped.read(whole.slice(0, 100), buffer.data());
+    try {
+        mapped.read(whole.slice(50, 51), buffer.data());
+        ADD_FAILURE() << "a read past the file's end succeeded";
+    } catch (const common::SystemError& error) {
+        EXPECT_EQ(std::string(error.what()).find("cannot read"), 0u) << error.what();
+    }
+#endif
 }
 
 TEST_F(FileLayer, OneFileHoweverSpelt) {

@@ -1,8 +1,8 @@
 #pragma once
 // The one part of setup-pack that calls the system: input files mapped
-// whole, output files written beside their target and renamed into place,
-// paths, the program's own folder, the command line as UTF-8 and printing
-// UTF-8. One implementation per system (file_io_posix.cpp,
+// whole and read in pieces, output files written beside their target and
+// renamed into place, paths, the program's own folder, the command line as
+// UTF-8 and printing UTF-8. One implementation per system (file_io_posix.cpp,
 // file_io_win32.cpp); everything above it is the same code everywhere.
 // Paths and texts are UTF-8.
 #include <cstddef>
@@ -47,12 +47,28 @@ class MappedFile {
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
     ByteView bytes() const { return ByteView(static_cast<const uint8_t*>(base_), size_); }
+    // Copies `part`, which must lie within bytes(), into `into` (part.size
+    // bytes) with the system's reads from the file, never through the
+    // mapping: a pass over a large input in bounded pieces then holds one
+    // piece, not every page of the mapping it went over. Throws
+    // std::out_of_range when `part` is not within bytes(), SystemError
+    // ("cannot read: ...") when the system fails or the file has become
+    // shorter.
+    void read(ByteView part, uint8_t* into) const;
 
   private:
-    friend class OutputFile;
+    // Where `part` starts in the file; throws std::out_of_range unless it
+    // lies within bytes().
+    size_t offsetOf(ByteView part) const {
+        const uintptr_t base = reinterpret_cast<uintptr_t>(base_);
+        const uintptr_t at = reinterpret_cast<uintptr_t>(part.data);
+        if (at < base || at - base > size_ || part.size > size_ - (at - base))
+            throw std::out_of_range("the part lies outside the mapped file");
+        return static_cast<size_t>(at - base);
+    }
     void* base_ = nullptr;
     size_t size_ = 0;
-    intptr_t handle_ = -1; // kept open where the system copies from it
+    intptr_t handle_ = -1; // a descriptor or a HANDLE, kept open to read from
 };
 
 // A file written under a temporary name in the target's folder and renamed
@@ -70,10 +86,6 @@ class OutputFile {
     // Appends the bytes, passing the system at most writePiece at a time.
     // Throws SystemError ("cannot write: ...").
     void write(ByteView bytes);
-    // Appends `part`, which lies within `source`'s bytes: the system copies
-    // it from the file itself where it can (copy_file_range on Linux, as cp
-    // does), else as write(). Throws SystemError ("cannot write: ...").
-    void copy(const MappedFile& source, ByteView part);
     // Overwrites bytes already written at `offset` (a field known only at
     // the end, such as a checksum). Throws SystemError ("cannot write: ...").
     void writeAt(uint64_t offset, ByteView bytes);

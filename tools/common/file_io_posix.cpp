@@ -38,6 +38,11 @@ class Descriptor {
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
 
   private:
     int fd_;
@@ -75,7 +80,26 @@ MappedFile::MappedFile(const std::string& path, uint64_t maxBytes) {
         throw SystemError(failed("cannot map", errno));
     base_ = base;
     size_ = static_cast<size_t>(size);
-    handle_ = ::dup(file.get());
+    handle_ = file.release();
+}
+
+void MappedFile::read(ByteView part, uint8_t* into) const {
+    if (part.size == 0)
+        return;
+    off_t at = static_cast<off_t>(offsetOf(part));
+    size_t left = part.size;
+    while (left > 0) {
+        ssize_t got = ::pread(static_cast<int>(handle_), into, left, at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw SystemError(failed("cannot read", errno));
+        if (got == 0)
+            throw SystemError("cannot read: the file has become shorter");
+        into += got;
+        at += got;
+        left -= static_cast<size_t>(got);
+    }
 }
 
 MappedFile::~MappedFile() {
@@ -124,31 +148,6 @@ void OutputFile::write(ByteView bytes) {
         at += written;
         left -= static_cast<size_t>(written);
     }
-}
-
-void OutputFile::copy(const MappedFile& source, ByteView part) {
-#ifdef __linux__
-    const uint8_t* base = static_cast<const uint8_t*>(source.base_);
-    if (source.handle_ >= 0 && part.data >= base && part.size <= source.size_ &&
-        static_cast<size_t>(part.data - base) <= source.size_ - part.size) {
-        off64_t from = static_cast<off64_t>(part.data - base);
-        size_t left = part.size;
-        while (left > 0) {
-            ssize_t copied = ::copy_file_range(static_cast<int>(source.handle_), &from,
-                                               static_cast<int>(handle_), nullptr,
-                                               left < writePiece ? left : writePiece, 0);
-            if (copied < 0 && errno == EINTR)
-                continue;
-            if (copied <= 0)
-                break; // another file system, an old kernel: write the rest
-            left -= static_cast<size_t>(copied);
-        }
-        part = part.slice(part.size - left, left);
-    }
-#else
-    (void)source;
-#endif
-    write(part);
 }
 
 void OutputFile::writeAt(uint64_t offset, ByteView bytes) {

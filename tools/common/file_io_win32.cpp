@@ -35,6 +35,11 @@ class Handle {
     Handle& operator=(const Handle&) = delete;
     HANDLE get() const { return handle_; }
     bool isOpen() const { return handle_ && handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE release() {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
 
   private:
     HANDLE handle_;
@@ -71,11 +76,40 @@ MappedFile::MappedFile(const std::string& path, uint64_t maxBytes) {
         throw SystemError(failed("cannot map", GetLastError()));
     base_ = base;
     size_ = static_cast<size_t>(bytes);
+    handle_ = reinterpret_cast<intptr_t>(file.release());
+}
+
+void MappedFile::read(ByteView part, uint8_t* into) const {
+    if (part.size == 0)
+        return;
+    uint64_t at = offsetOf(part);
+    size_t left = part.size;
+    while (left > 0) {
+        OVERLAPPED from = {};
+        from.Offset = static_cast<DWORD>(at);
+        from.OffsetHigh = static_cast<DWORD>(at >> 32);
+        const DWORD piece =
+            static_cast<DWORD>(left < OutputFile::writePiece ? left : OutputFile::writePiece);
+        DWORD got = 0;
+        if (!ReadFile(reinterpret_cast<HANDLE>(handle_), into, piece, &got, &from)) {
+            DWORD error = GetLastError();
+            if (error == ERROR_HANDLE_EOF)
+                throw SystemError("cannot read: the file has become shorter");
+            throw SystemError(failed("cannot read", error));
+        }
+        if (got == 0)
+            throw SystemError("cannot read: the file has become shorter");
+        into += got;
+        at += got;
+        left -= got;
+    }
 }
 
 MappedFile::~MappedFile() {
     if (base_)
         UnmapViewOfFile(base_);
+    if (handle_ != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
 OutputFile::OutputFile(const std::string& path) : path_(fullPath(path)) {
@@ -114,10 +148,6 @@ void OutputFile::write(ByteView bytes) {
         at += written;
         left -= written;
     }
-}
-
-void OutputFile::copy(const MappedFile&, ByteView part) {
-    write(part);
 }
 
 void OutputFile::writeAt(uint64_t offset, ByteView bytes) {

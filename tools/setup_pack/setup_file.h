@@ -37,10 +37,11 @@ pe::Image readProgram(common::ByteView bytes, const std::string& path);
 
 // Writes the stub with the resources added as `outPath`, through a
 // temporary file beside it that replaces `outPath` only when complete; the
-// parts that lie in one of `sources` (the mapped package) are copied from
-// that file by the system. Throws PackError: packBadInput naming the stub
-// when it cannot take the resources, packWriteFailed naming `outPath` when
-// writing fails.
+// parts that lie in one of `sources` (the mapped package) are read from
+// that file in bounded pieces, once, never through the mapping, so that the
+// memory held does not grow with the package. Throws PackError:
+// packBadInput naming the stub when it cannot take the resources,
+// packWriteFailed naming `outPath` when reading or writing fails.
 void writeSetup(const pe::Image& stub, const std::string& stubPath, const std::string& outPath,
                 const std::vector<PackResource>& resources,
                 const std::vector<const common::MappedFile*>& sources);
