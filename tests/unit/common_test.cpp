@@ -19,7 +19,7 @@
 
 #include "common/file_io.h"
 #include "common/utf8.h"
-#include "pe/pe_image.h"
+#include "pe/checksum.h"
 #include "setup_pack/running_checksum.h"
 
 namespace {

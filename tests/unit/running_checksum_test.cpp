@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "pe/pe_image.h"
+#include "pe/checksum.h"
 #include "setup_pack/running_checksum.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "setup_pack/running_checksum.h"
 
-#include "pe/pe_image.h"
+#include "pe/checksum.h"
 
 namespace {
 
