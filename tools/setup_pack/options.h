@@ -76,6 +76,9 @@ struct PackOptions {
     std::optional<std::string> inspectPath;
     std::optional<std::string> extractPath;
     SigningOptions signing; // with packing only
+    // --out-msi: the package with the transforms stored in it, beside or
+    // instead of the setup of --out.
+    std::optional<std::string> outMsiPath;
 };
 
 // Reads the arguments after the program name (--msi and --out are required
