@@ -53,4 +53,57 @@ TEST(OutputOptions, PackageWithTransformsAloneOrBesideTheSetup) {
     });
 }
 
+// The command line of --winget, with `extra` after it.
+std::vector<std::string> winget(std::vector<std::string> extra) {
+    std::vector<std::string> arguments = {"--msi",    "a.msi", "--out",     "s.exe",
+                                          "--winget", "m",     "--license", "MIT"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return arguments;
+}
+
+// What winget's schema takes: identifiers by its pattern, http(s) URLs,
+// texts of its lengths, counted in characters.
+TEST(OutputOptions, WingetTakesOnlyWhatItsSchemaTakes) {
+    const std::string url = "https://example.com/s.exe";
+    for (const char* id : {"A.B", "Ünïcödé.Prödükt", "a-b_c.d+e.1.2.3.4.5.6"}) {
+        PackOptions options =
+            parsePackOptions(winget({"--package-id", id, "--installer-url", url}));
+        EXPECT_EQ(options.packageId.value_or(""), id);
+    }
+    EXPECT_TRUE(parsePackOptions(winget({"--package-id", "A." + std::string(32, 'x') + ".C",
+                                         "--installer-url", "HTTP://x", "--publisher", "Ab"}))
+                    .wingetFolder);
+    const char* notId = "is no package identifier";
+    std::vector<Refusal> cases;
+    for (const std::string& id : std::vector<std::string>{
+             "A..B", "A.B.", ".A.B", "A/B.C",
+             "A.B\xE3\x80\x80"
+             "C",
+             "A.B\x7F\x01", "1.2.3.4.5.6.7.8.9", "A." + std::string(33, 'x'),
+             std::string(25, 'v') + "." + std::string(25, 'w') + "." + std::string(25, 'x') + "." +
+                 std::string(25, 'y') + "." + std::string(25, 'z')})
+        cases.push_back(
+            {winget({"--package-id", id, "--installer-url", url}), "--package-id", notId});
+    cases.push_back({winget({"--package-id", "A.B", "--installer-url", "https://"}),
+                     "--installer-url", "no http or https URL"});
+    cases.push_back({winget({"--package-id", "A.B", "--installer-url", "https://a\nb"}),
+                     "--installer-url", "no http or https URL"});
+    cases.push_back({{"--msi", "a.msi", "--out", "s.exe", "--winget", "m", "--package-id", "A.B",
+                      "--installer-url", url, "--license", "\xC3\x9C\xC3\x9C"},
+                     "--license",
+                     "3 to 512 characters here, not 2"});
+    cases.push_back({winget({"--package-id", "A.B", "--installer-url", url, "--publisher", "Ü"}),
+                     "--publisher", "2 to 256 characters"});
+    cases.push_back({{"--msi", "a.msi", "--out", "s.exe", "--package-id", "A.B"},
+                     "--package-id",
+                     "needs --winget"});
+    cases.push_back(
+        {{"--msi", "a.msi", "--out-msi", "p.msi", "--winget", "m"}, "--winget", "needs --out"});
+    cases.push_back({{"--msi", "a.msi", "--out", "s.exe", "--winget", "m", "--package-id", "A.B",
+                      "--installer-url", url},
+                     "--license",
+                     "is required with --winget"});
+    expectUsageErrors(cases);
+}
+
 } // namespace

@@ -1,9 +1,11 @@
 #include "setup_pack/outputs.h"
 
 #include <memory>
+#include <optional>
 
 #include "common/file_io.h"
 #include "setup_pack/language_package.h"
+#include "setup_pack/winget.h"
 
 int packOutputs(const PackOptions& options, const std::function<int()>& packSetup) {
     // The package is written under a temporary name first; it replaces
@@ -20,11 +22,16 @@ int packOutputs(const PackOptions& options, const std::function<int()>& packSetu
             throw PackError(packWriteFailed, *options.outMsiPath, error.what());
         }
     }
+    std::optional<WingetManifest> manifest;
+    if (options.wingetFolder)
+        manifest = planWingetManifest(options);
     if (!options.outPath.empty()) {
         int status = packSetup();
         if (status != packSuccess)
             return status;
     }
+    if (manifest)
+        writeWingetManifest(*manifest, options);
     if (package) {
         try {
             package->commit();
