@@ -272,13 +272,13 @@ common::Bytes writeEntries(const std::vector<Source>& entries) {
     for (uint32_t i = 0; i < kHeaderDifatEntries; ++i)
         putLe32(header + kHeaderDifat + 4 * i, i < fatSectors ? i : kFreeSector);
     for (uint32_t d = 0; d < difatSectors; ++d) {
-        uint8_t* entries = at(difatFirst + d);
+        uint8_t* listed = at(difatFirst + d);
         for (uint32_t i = 0; i + 1 < kPerSector; ++i) {
             uint64_t fatSector = kHeaderDifatEntries + uint64_t(d) * (kPerSector - 1) + i;
-            putLe32(entries + 4 * i,
+            putLe32(listed + 4 * i,
                     fatSector < fatSectors ? static_cast<uint32_t>(fatSector) : kFreeSector);
         }
-        putLe32(entries + 4 * (kPerSector - 1),
+        putLe32(listed + 4 * (kPerSector - 1),
                 d + 1 < difatSectors ? difatFirst + d + 1 : kEndOfChain);
     }
     return file;
