@@ -51,12 +51,12 @@ std::optional<std::string>* outputOption(PackOptions& options, const std::string
 
 void checkPackageId(const std::string& id, const std::string& input) {
     const std::u32string text = characters(id);
-    size_t parts = 1, length = 0;
+    size_t pieces = 1, length = 0;
     bool valid = text.size() <= 128;
     for (char32_t c : text) {
         if (c == U'.') {
             valid = valid && length > 0;
-            ++parts;
+            ++pieces;
             length = 0;
             continue;
         }
@@ -64,9 +64,9 @@ void checkPackageId(const std::string& id, const std::string& input) {
         valid = valid && length <= 32 && c >= 0x20 && !isBlank(c) &&
                 !(c < 0x80 && std::strchr("\\/:*?\"<>|", static_cast<char>(c)));
     }
-    if (!valid || length == 0 || parts < 2 || parts > 8)
+    if (!valid || length == 0 || pieces < 2 || pieces > 8)
         throw usage(input, "\"" + id +
-                               "\" is no package identifier winget takes: 2 to 8 parts of 1 to "
+                               "\" is no package identifier winget takes: 2 to 8 pieces of 1 to "
                                "32 characters joined by \".\" (Publisher.Product), no blank and "
                                "none of \\ / : * ? \" < > |, 128 characters at most");
 }

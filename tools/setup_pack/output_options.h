@@ -22,7 +22,7 @@ std::optional<std::string>* outputOption(PackOptions& options, const std::string
 void checkOutputOptions(const PackOptions& options, bool haveOut);
 
 // Throws PackError (packUsage) naming `input` unless winget takes the
-// text: a package identifier of 2 to 8 parts of 1 to 32 characters joined
+// text: a package identifier of 2 to 8 pieces of 1 to 32 characters joined
 // by ".", none a blank, a control character or one of \ / : * ? " < > |,
 // 128 characters at most; an http or https URL of 2048 characters at
 // most; a license of 3 to 512 characters; a publisher of 2 to 256.
