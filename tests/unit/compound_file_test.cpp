@@ -52,39 +52,6 @@ std::vector<StreamData> sampleStreams() {
     return streams;
 }
 
-// Storages three deep, each with its class id: 40 in the root beside its
-// streams, so that its tree has several levels, one holding a mini and a
-// large stream and a storage of its own; an empty storage. In the order
-// readTree gives (breadth first, names in compareNames order).
-std::vector<TreeEntry> sampleTree() {
-    std::vector<TreeEntry> tree(1);
-    tree[0].type = EntryType::Root;
-    tree[0].clsid = kMsiClass;
-    auto add = [&tree](const std::u16string& name, EntryType type, size_t parent, size_t size) {
-        TreeEntry entry;
-        entry.name = name;
-        entry.type = type;
-        entry.parent = parent;
-        if (type == EntryType::Storage)
-            entry.clsid.bytes[0] = static_cast<uint8_t>(tree.size());
-        entry.bytes = pattern(size, static_cast<uint32_t>(tree.size()));
-        tree.push_back(entry);
-        return tree.size() - 1;
-    };
-    add(u"a", EntryType::Stream, 0, 100);
-    add(u"z", EntryType::Stream, 0, 5000);
-    for (int i = 10; i < 50; ++i)
-        add(u"S" + std::u16string(1, char16_t(u'0' + i / 10)) + char16_t(u'0' + i % 10),
-            EntryType::Storage, 0, 0);
-    add(u"Данные", EntryType::Storage, 0, 0);
-    const size_t nested = 3; // "S10"
-    add(u"mini", EntryType::Stream, nested, 70);
-    const size_t deeper = add(u"inner", EntryType::Storage, nested, 0);
-    add(u"large", EntryType::Stream, nested, 9000);
-    add(u"deepest", EntryType::Stream, deeper, 4096);
-    return tree;
-}
-
 TEST(CompoundFile, OurReaderReadsWhatWeWrite) {
     std::vector<StreamData> streams = sampleStreams();
     Bytes file = write(kMsiClass, streams);
@@ -208,6 +175,39 @@ bool olefileFinds(const std::string& python, const std::string& file,
     manifest.close();
     return run(python + " " SOURCE_DIR "/tests/unit/olefile_check.py " + file + " " + file +
                ".manifest " + kMsiClass.text() + (ours ? " --red-black" : ""));
+}
+
+// Storages three deep, each with its class id: 40 in the root beside its
+// streams, so that its tree has several levels, one holding a mini and a
+// large stream and a storage of its own; an empty storage. In the order
+// readTree gives (breadth first, names in compareNames order).
+std::vector<TreeEntry> sampleTree() {
+    std::vector<TreeEntry> tree(1);
+    tree[0].type = EntryType::Root;
+    tree[0].clsid = kMsiClass;
+    auto add = [&tree](const std::u16string& name, EntryType type, size_t parent, size_t size) {
+        TreeEntry entry;
+        entry.name = name;
+        entry.type = type;
+        entry.parent = parent;
+        if (type == EntryType::Storage)
+            entry.clsid.bytes[0] = static_cast<uint8_t>(tree.size());
+        entry.bytes = pattern(size, static_cast<uint32_t>(tree.size()));
+        tree.push_back(entry);
+        return tree.size() - 1;
+    };
+    add(u"a", EntryType::Stream, 0, 100);
+    add(u"z", EntryType::Stream, 0, 5000);
+    for (int i = 10; i < 50; ++i)
+        add(u"S" + std::u16string(1, char16_t(u'0' + i / 10)) + char16_t(u'0' + i % 10),
+            EntryType::Storage, 0, 0);
+    add(u"Данные", EntryType::Storage, 0, 0);
+    const size_t nested = 3; // "S10"
+    add(u"mini", EntryType::Stream, nested, 70);
+    const size_t deeper = add(u"inner", EntryType::Storage, nested, 0);
+    add(u"large", EntryType::Stream, nested, 9000);
+    add(u"deepest", EntryType::Stream, deeper, 4096);
+    return tree;
 }
 
 TEST(CompoundFile, OlefileAndGsfReadOurStorages) {
