@@ -129,6 +129,22 @@ languages_silent() { # SWITCHES...
   log_properties ProductName TRANSFORMS
 }
 
+# The three-language product as one package, the French and German
+# transforms stored in it by the native setup-pack (--out-msi), installed
+# by the Windows Installer itself as Group Policy or Intune would, with
+# TRANSFORMS (":1036", a stored transform) or without it. Wine applies a
+# transform it should refuse as readily: the product's name and greeting
+# show which one it applied.
+language_package() { # [TRANSFORMS]
+  new_prefix
+  local packages=$E2E_PACKAGES/languages
+  "$E2E_PACK" --msi "$packages-1033.msi" --language "1036=$packages-1036.msi" \
+    --language "1031=$packages-1031.msi" --out-msi "$prefix/drive_c/languages.msi" >/dev/null
+  drive run msiexec.exe /i 'C:\languages.msi' ${1:+TRANSFORMS=$1} /qn /l*vx 'C:\setup-test.log' \
+    -- exit -- product "$product" -- product-name "$product" -- registry "$product_key" Greeting
+  log_properties ProductLanguage TRANSFORMS
+}
+
 case $scenario in
 make-template)
   make_template
@@ -855,6 +871,46 @@ TRANSFORMS = ${temp}setup-RANDOM\\1036.MST
 run /P /log setup.log
 exit 0
 installer started as: msiexec.exe /passive /i "${temp}setup-RANDOM\\setup-test.msi" SETUPEXEDIR="C:\\Setup Media" REBOOT=ReallySuppress /l*vx "C:\\Setup Media\\setup.log"
+EOF
+  ;;
+
+language-package-french)
+  language_package :1036
+  expect <<EOF
+run /i C:\\languages.msi TRANSFORMS=:1036 /qn /l*vx C:\\setup-test.log
+exit 0
+product 1.0.1
+product-name "Produit de test"
+registry Greeting "Bonjour à tous"
+ProductLanguage = 1036
+TRANSFORMS = :1036
+EOF
+  ;;
+
+language-package-german)
+  language_package :1031
+  expect <<EOF
+run /i C:\\languages.msi TRANSFORMS=:1031 /qn /l*vx C:\\setup-test.log
+exit 0
+product 1.0.1
+product-name "Testprodukt"
+registry Greeting "Guten Tag"
+ProductLanguage = 1031
+TRANSFORMS = :1031
+EOF
+  ;;
+
+language-package-english)
+  # No transform named: the package as it is, in English.
+  language_package
+  expect <<EOF
+run /i C:\\languages.msi /qn /l*vx C:\\setup-test.log
+exit 0
+product 1.0.1
+product-name "Setup Test Product"
+registry Greeting "Hello"
+ProductLanguage = 1033
+TRANSFORMS absent
 EOF
   ;;
 

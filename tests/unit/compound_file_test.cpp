@@ -1,6 +1,6 @@
-// The compound-file writer read back by readers we did not write (olefile,
-// libgsf's gsf), our reader on files wixl wrote, and the reader's refusal of
-// broken files.
+// The compound-file writer, of streams and of storages, read back by readers
+// we did not write (olefile, libgsf's gsf), our reader on files wixl and
+// Wine wrote, and the reader's refusal of broken files.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,6 +13,7 @@
 #include <string>
 
 #include "compound_file/compound_file.h"
+#include "compound_file/tree.h"
 
 namespace {
 
@@ -149,23 +150,91 @@ std::string olefilePython() {
     return "";
 }
 
-// Runs olefile_check.py: olefile finds exactly `streams` in `file`.
+// The tree of a root that holds `streams`.
+std::vector<TreeEntry> treeOf(const std::vector<StreamData>& streams) {
+    std::vector<TreeEntry> tree(1);
+    tree[0].type = EntryType::Root;
+    for (const StreamData& stream : streams)
+        tree.push_back({stream.name, EntryType::Stream, Guid(), stream.bytes, 0});
+    return tree;
+}
+
+// Runs olefile_check.py: olefile finds exactly the streams and storages of
+// `tree` in `file`; `ours`: in red-black trees.
 bool olefileFinds(const std::string& python, const std::string& file,
-                  const std::vector<StreamData>& streams) {
+                  const std::vector<TreeEntry>& tree, bool ours) {
+    std::vector<std::u16string> paths(tree.size());
     std::ofstream manifest(file + ".manifest");
-    for (size_t i = 0; i < streams.size(); ++i) {
-        std::string data = file + "." + std::to_string(i);
-        save(data, streams[i].bytes);
-        for (char16_t c : streams[i].name) {
+    for (size_t i = 1; i < tree.size(); ++i) {
+        paths[i] = (tree[i].parent ? paths[tree[i].parent] + u"/" : u"") + tree[i].name;
+        for (char16_t c : paths[i]) {
             char hex[5];
             std::snprintf(hex, sizeof hex, "%02x%02x", c & 0xFF, c >> 8);
             manifest << hex;
         }
+        std::string data = file + "." + std::to_string(i);
+        if (tree[i].type == EntryType::Storage)
+            data = tree[i].clsid.text();
+        else
+            save(data, tree[i].bytes);
         manifest << '\t' << data << '\n';
     }
     manifest.close();
     return run(python + " " SOURCE_DIR "/tests/unit/olefile_check.py " + file + " " + file +
-               ".manifest " + kMsiClass.text());
+               ".manifest " + kMsiClass.text() + (ours ? " --red-black" : ""));
+}
+
+// Storages three deep, each with its class id: 40 in the root beside its
+// streams, so that its tree has several levels, one holding a mini and a
+// large stream and a storage of its own; an empty storage. In the order
+// readTree gives (breadth first, names in compareNames order).
+std::vector<TreeEntry> sampleTree() {
+    std::vector<TreeEntry> tree(1);
+    tree[0].type = EntryType::Root;
+    tree[0].clsid = kMsiClass;
+    auto add = [&tree](const std::u16string& name, EntryType type, size_t parent, size_t size) {
+        TreeEntry entry;
+        entry.name = name;
+        entry.type = type;
+        entry.parent = parent;
+        if (type == EntryType::Storage)
+            entry.clsid.bytes[0] = static_cast<uint8_t>(tree.size());
+        entry.bytes = pattern(size, static_cast<uint32_t>(tree.size()));
+        tree.push_back(entry);
+        return tree.size() - 1;
+    };
+    add(u"a", EntryType::Stream, 0, 100);
+    add(u"z", EntryType::Stream, 0, 5000);
+    for (int i = 10; i < 50; ++i)
+        add(u"S" + std::u16string(1, char16_t(u'0' + i / 10)) + char16_t(u'0' + i % 10),
+            EntryType::Storage, 0, 0);
+    add(u"Данные", EntryType::Storage, 0, 0);
+    const size_t nested = 3; // "S10"
+    add(u"mini", EntryType::Stream, nested, 70);
+    const size_t deeper = add(u"inner", EntryType::Storage, nested, 0);
+    add(u"large", EntryType::Stream, nested, 9000);
+    add(u"deepest", EntryType::Stream, deeper, 4096);
+    return tree;
+}
+
+TEST(CompoundFile, OlefileAndGsfReadOurStorages) {
+    std::string python = olefilePython();
+    if (python.empty() || !run("command -v gsf >/dev/null"))
+        GTEST_SKIP() << "no Python with olefile, or no gsf (libgsf-bin)";
+    const std::vector<TreeEntry> tree = sampleTree();
+    Scratch scratch;
+    const std::string file = scratch("storages.cfb");
+    Bytes written = writeTree(tree);
+    save(file, written);
+    EXPECT_TRUE(olefileFinds(python, file, tree, true));
+    EXPECT_TRUE(writeTree(readTree(Reader(written))) == written); // our reader reads it whole
+    // gsf, through the storages, one stream after the other.
+    ASSERT_TRUE(
+        run("gsf cat " + file + " S10/mini S10/inner/deepest S10/large > " + file + ".out"));
+    Bytes joined;
+    for (size_t i : {tree.size() - 4, tree.size() - 1, tree.size() - 2})
+        joined.insert(joined.end(), tree[i].bytes.begin(), tree[i].bytes.end());
+    EXPECT_TRUE(load(file + ".out") == joined);
 }
 
 TEST(CompoundFile, OlefileReadsWhatWeWrite) {
@@ -175,7 +244,7 @@ TEST(CompoundFile, OlefileReadsWhatWeWrite) {
     std::vector<StreamData> streams = sampleStreams();
     Scratch scratch;
     save(scratch("written.cfb"), write(kMsiClass, streams));
-    EXPECT_TRUE(olefileFinds(python, scratch("written.cfb"), streams));
+    EXPECT_TRUE(olefileFinds(python, scratch("written.cfb"), treeOf(streams), true));
 }
 
 TEST(CompoundFile, GsfReadsWhatWeWrite) {
@@ -231,7 +300,7 @@ TEST(CompoundFile, WeReadWhatWixlWrote) {
     for (const Entry& entry : reader.children())
         streams.push_back({entry.name, reader.read(entry)});
     EXPECT_GT(streams.size(), 10u);
-    EXPECT_TRUE(olefileFinds(python, msi, streams));
+    EXPECT_TRUE(olefileFinds(python, msi, treeOf(streams), false));
 }
 
 // checkStreams() refuses, without reading, exactly the files where reading

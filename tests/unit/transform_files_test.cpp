@@ -1,15 +1,18 @@
 // Transforms made from wixl-built packages (tests/transform/make_pairs,
 // samples/build), checked and applied in memory: base + transform must be
 // exactly the localized database as msi_database reads it; each kind of
-// file checkTransform and makeTransform refuse names its input.
+// file checkTransform and makeTransform refuse names its input; a base that
+// cannot take stored transforms is named.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <iterator>
 
 #include "compound_file/compound_file.h"
+#include "compound_file/tree.h"
 #include "msi_database/summary.h"
 #include "msi_transform/apply.h"
+#include "msi_transform/embedded.h"
 #include "msi_transform/generate.h"
 #include "transform_reader.h"
 
@@ -143,6 +146,58 @@ TEST(TransformFiles, SummaryTextOutsideItsCodePageBecomesQuestionMarks) {
     EXPECT_EQ(made[18].text, "Packager? 3");
     EXPECT_EQ(made[3].text, summary[3].text); // the localized package's subject
     EXPECT_EQ(made[8].text, summary[7].text); // and its template
+}
+
+// `package` with its tree changed by `change`.
+template <class Change> Bytes changed(const Bytes& package, Change change) {
+    std::vector<compound_file::TreeEntry> tree =
+        compound_file::readTree(compound_file::Reader(package));
+    change(tree);
+    return compound_file::writeTree(tree);
+}
+
+// What the command-line test of --out-msi cannot make: a signed base, and
+// one whose Template lists a language already.
+TEST(TransformFiles, StoredInABaseThatCannotTakeThem) {
+    Bytes base = fileBytes("base.msi");
+    const std::vector<LanguageStorage> storages = {
+        {1036, transformTree(makeTransform(base, fileBytes("localized_1036.msi")))},
+        {1031, transformTree(makeTransform(base, fileBytes("localized_1031.msi")))}};
+    const std::string code = "{0D1E2F30-4152-8364-9576-A8B9CADBECFD}";
+    EXPECT_NO_THROW(embedTransforms(base, storages, code));
+    const std::u16string summaryName = u"\x0005SummaryInformation";
+    const std::u16string signature = std::u16string(1, u'\x05') + u"DigitalSignature";
+    auto addStream = [&](const std::u16string& name) {
+        return changed(base, [&](std::vector<compound_file::TreeEntry>& tree) {
+            tree.push_back({name, compound_file::EntryType::Stream, {}, {1, 2, 3}, 0});
+        });
+    };
+    Bytes listed = changed(base, [&](std::vector<compound_file::TreeEntry>& tree) {
+        for (compound_file::TreeEntry& entry : tree)
+            if (entry.name == summaryName) {
+                auto summary = msi_database::readSummary(entry.bytes);
+                summary[7].text = "Intel;1033,1031";
+                entry.bytes = msi_database::summaryStream(summary);
+            }
+    });
+    struct Case {
+        Outcome got;
+        Input input;
+        std::string message;
+    } cases[] = {
+        {outcome([&] { embedTransforms(addStream(u"1036"), {storages[0]}, code); }), Input::Base,
+         "already holds an entry named \"1036\""},
+        {outcome([&] { embedTransforms(addStream(signature), storages, code); }), Input::Base,
+         "is signed"},
+        {outcome([&] { embedTransforms(listed, storages, code); }), Input::Base,
+         "its summary's Template \"Intel;1033,1031\" lists language 1031 already"},
+        {outcome([&] { transformTree(base); }), Input::Transform,
+         "is not an installer transform (wrong class id)"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.got.message.substr(0, c.message.size()), c.message);
+        EXPECT_EQ(c.got.input, c.input) << c.message;
+    }
 }
 
 } // namespace

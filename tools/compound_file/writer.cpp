@@ -1,13 +1,14 @@
-// Writing a version 3 compound file that holds streams in its root storage.
-// Sectors, in order: FAT, DIFAT, directory, mini FAT, mini stream, then
-// the large streams in directory order, each chain contiguous.
+// Writing a version 3 compound file: a root storage holding streams and
+// storages. Sectors, in order: FAT, DIFAT, directory, mini FAT, mini
+// stream, then the large streams in directory order, each chain contiguous.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <numeric>
+#include <utility>
 
 #include "compound_file/compound_file.h"
 #include "compound_file/layout.h"
+#include "compound_file/tree.h"
 
 namespace compound_file {
 
@@ -26,57 +27,121 @@ uint64_t divideUp(uint64_t value, uint64_t unit) {
     return (value + unit - 1) / unit;
 }
 
-void checkNames(const std::vector<StreamData>& streams, const std::vector<size_t>& order) {
-    for (const StreamData& stream : streams) {
-        const std::u16string& name = stream.name;
-        if (name.empty() || name.size() > 31)
-            throw FormatError("compound file: stream name \"" + printable(name) +
-                              "\" is not 1 to 31 UTF-16 units long");
-        for (char16_t c : name) {
-            if (c == 0 || c == u'/' || c == u'\\' || c == u':' || c == u'!')
-                throw FormatError("compound file: stream name \"" + printable(name) +
-                                  "\" holds a character names may not hold");
-        }
-        if (stream.bytes.size() > kMaxStreamSize)
-            throw FormatError("compound file: stream \"" + printable(name) +
-                              "\" is larger than 2 GiB");
+// One entry to write; its name, class id and bytes are the caller's.
+struct Source {
+    const std::u16string* name;
+    EntryType type;
+    const Guid* clsid;
+    common::ByteView bytes;
+    size_t parent;
+};
+
+void checkEntry(const Source& entry) {
+    const std::string kind = entry.type == EntryType::Storage ? "storage" : "stream";
+    const std::u16string& name = *entry.name;
+    if (name.empty() || name.size() > 31)
+        throw FormatError("compound file: " + kind + " name \"" + printable(name) +
+                          "\" is not 1 to 31 UTF-16 units long");
+    for (char16_t c : name) {
+        if (c == 0 || c == u'/' || c == u'\\' || c == u':' || c == u'!')
+            throw FormatError("compound file: " + kind + " name \"" + printable(name) +
+                              "\" holds a character names may not hold");
     }
-    for (size_t i = 1; i < order.size(); ++i) {
-        if (compareNames(streams[order[i - 1]].name, streams[order[i]].name) == 0)
-            throw FormatError("compound file: two streams named \"" +
-                              printable(streams[order[i]].name) + "\" (names ignore case)");
-    }
+    if (entry.bytes.size > kMaxStreamSize)
+        throw FormatError("compound file: stream \"" + printable(name) + "\" is larger than 2 GiB");
 }
 
-// A balanced search tree over the sorted entries lo..hi-1 (directory ids
-// first + index): the middle one on top. Filled levels are black and the
-// lowest level, when it is not the top, red, so every path to a leaf passes
-// the same number of black entries.
+// The directory: which entry lies at each position, and for each storage
+// (by position) the run of positions its entries take.
+struct Directory {
+    std::vector<size_t> entryAt;
+    std::vector<std::pair<size_t, size_t>> members; // first position, count
+};
+
+// Breadth first: the root at 0, then each storage's entries together in
+// name order, storages taken in the order they were placed.
+Directory placeEntries(const std::vector<Source>& entries) {
+    if (entries.empty() || entries[0].type != EntryType::Root)
+        throw FormatError("compound file: the first entry is not the root");
+    std::vector<std::vector<size_t>> members(entries.size());
+    for (size_t i = 1; i < entries.size(); ++i) {
+        const Source& entry = entries[i];
+        if (entry.type != EntryType::Stream && entry.type != EntryType::Storage)
+            throw FormatError("compound file: entry \"" + printable(*entry.name) +
+                              "\" is neither a stream nor a storage");
+        if (entry.parent >= i || entries[entry.parent].type == EntryType::Stream)
+            throw FormatError("compound file: entry \"" + printable(*entry.name) +
+                              "\" does not lie in an earlier storage");
+        checkEntry(entry);
+        members[entry.parent].push_back(i);
+    }
+    Directory directory;
+    directory.entryAt.push_back(0);
+    directory.members.resize(entries.size());
+    for (size_t at = 0; at < directory.entryAt.size(); ++at) {
+        std::vector<size_t>& group = members[directory.entryAt[at]];
+        std::sort(group.begin(), group.end(), [&entries](size_t a, size_t b) {
+            return compareNames(*entries[a].name, *entries[b].name) < 0;
+        });
+        for (size_t i = 1; i < group.size(); ++i)
+            if (compareNames(*entries[group[i - 1]].name, *entries[group[i]].name) == 0)
+                throw FormatError("compound file: two entries of one storage named \"" +
+                                  printable(*entries[group[i]].name) + "\" (names ignore case)");
+        directory.members[at] = {directory.entryAt.size(), group.size()};
+        directory.entryAt.insert(directory.entryAt.end(), group.begin(), group.end());
+    }
+    directory.members.resize(directory.entryAt.size());
+    return directory;
+}
+
+// A balanced search tree over the positions lo..hi-1, sorted by name: the
+// middle one on top. Filled levels are black and the lowest level, when it
+// is not the top, red, so every path to a leaf passes the same number of
+// black entries.
 struct TreeNode {
     uint32_t left = kNoStream, right = kNoStream;
     int depth = 0;
+    bool black = true;
 };
 
-uint32_t buildTree(std::vector<TreeNode>& nodes, size_t lo, size_t hi, int depth, uint32_t first) {
+uint32_t buildTree(std::vector<TreeNode>& nodes, size_t lo, size_t hi, int depth) {
     if (lo >= hi)
         return kNoStream;
     size_t middle = lo + (hi - lo - 1) / 2;
     TreeNode& node = nodes[middle];
     node.depth = depth;
-    node.left = buildTree(nodes, lo, middle, depth + 1, first);
-    node.right = buildTree(nodes, middle + 1, hi, depth + 1, first);
-    return first + static_cast<uint32_t>(middle);
+    node.left = buildTree(nodes, lo, middle, depth + 1);
+    node.right = buildTree(nodes, middle + 1, hi, depth + 1);
+    return static_cast<uint32_t>(middle);
 }
 
-void putEntry(uint8_t* raw, const std::u16string& name, uint8_t type, bool black, uint32_t left,
-              uint32_t right, uint32_t child, const Guid* clsid, uint32_t start, uint64_t size) {
+// The tree of each storage's entries; returns each position's child, the
+// top of its own entries' tree.
+std::vector<uint32_t> buildTrees(const Directory& directory, std::vector<TreeNode>& nodes) {
+    std::vector<uint32_t> child(directory.entryAt.size(), kNoStream);
+    for (size_t at = 0; at < child.size(); ++at) {
+        size_t first = directory.members[at].first, count = directory.members[at].second;
+        if (count == 0)
+            continue;
+        child[at] = buildTree(nodes, first, first + count, 0);
+        int lowest = 0;
+        for (size_t i = first; i < first + count; ++i)
+            lowest = std::max(lowest, nodes[i].depth);
+        for (size_t i = first; i < first + count; ++i)
+            nodes[i].black = nodes[i].depth < lowest || lowest == 0;
+    }
+    return child;
+}
+
+void putEntry(uint8_t* raw, const std::u16string& name, EntryType type, const TreeNode& node,
+              uint32_t child, const Guid* clsid, uint32_t start, uint64_t size) {
     for (size_t i = 0; i < name.size(); ++i)
         putLe16(raw + 2 * i, name[i]);
     putLe16(raw + kNameLength, static_cast<uint16_t>(2 * (name.size() + 1)));
-    raw[kType] = type;
-    raw[kColor] = black ? 1 : 0;
-    putLe32(raw + kLeft, left);
-    putLe32(raw + kRight, right);
+    raw[kType] = static_cast<uint8_t>(type);
+    raw[kColor] = node.black ? 1 : 0;
+    putLe32(raw + kLeft, node.left);
+    putLe32(raw + kRight, node.right);
     putLe32(raw + kChild, child);
     if (clsid)
         std::memcpy(raw + kClsid, clsid->bytes, sizeof clsid->bytes);
@@ -84,35 +149,29 @@ void putEntry(uint8_t* raw, const std::u16string& name, uint8_t type, bool black
     common::putLe64(raw + kSize, size);
 }
 
-} // namespace
-
-common::Bytes write(const Guid& rootClass, const std::vector<StreamData>& streams) {
-    std::vector<size_t> order(streams.size());
-    std::iota(order.begin(), order.end(), size_t(0));
-    std::sort(order.begin(), order.end(), [&streams](size_t a, size_t b) {
-        return compareNames(streams[a].name, streams[b].name) < 0;
-    });
-    checkNames(streams, order);
-    const size_t count = order.size();
+common::Bytes writeEntries(const std::vector<Source>& entries) {
+    const Directory directory = placeEntries(entries);
+    const size_t count = directory.entryAt.size();
+    auto source = [&](size_t at) -> const Source& { return entries[directory.entryAt[at]]; };
 
     // Where each stream's data starts: in mini sectors or in sectors.
     std::vector<uint64_t> start(count);
     uint64_t miniSectors = 0, largeSectors = 0;
-    for (size_t i = 0; i < count; ++i) {
-        uint64_t size = streams[order[i]].bytes.size();
+    for (size_t at = 1; at < count; ++at) {
+        uint64_t size = source(at).bytes.size;
         if (size == 0)
             continue;
         if (size < kMiniStreamCutoff) {
-            start[i] = miniSectors;
+            start[at] = miniSectors;
             miniSectors += divideUp(size, kMiniSectorSize);
         } else {
-            start[i] = largeSectors;
+            start[at] = largeSectors;
             largeSectors += divideUp(size, kSectorSize);
         }
     }
     const uint64_t miniStreamSectors = divideUp(miniSectors * kMiniSectorSize, kSectorSize);
     const uint64_t miniFatSectors = divideUp(miniSectors, kPerSector);
-    const uint64_t directorySectors = divideUp(count + 1, kSectorSize / kEntrySize);
+    const uint64_t directorySectors = divideUp(count, kSectorSize / kEntrySize);
     const uint64_t others = largeSectors + miniStreamSectors + miniFatSectors + directorySectors;
     // The FAT maps itself and the DIFAT too: grow both until they fit.
     uint64_t fatSectors = 0, difatSectors = 0;
@@ -155,37 +214,36 @@ common::Bytes write(const Guid& rootClass, const std::vector<StreamData>& stream
     chain(fat, miniFatFirst, miniFatSectors);
     chain(fat, miniStreamFirst, miniStreamSectors);
 
-    // Directory: the root, then the streams in name order.
     std::vector<TreeNode> tree(count);
-    uint32_t top = buildTree(tree, 0, count, 0, 1);
-    int lowest = 0;
-    for (const TreeNode& node : tree)
-        lowest = std::max(lowest, node.depth);
-    uint8_t* directory = at(directoryFirst);
-    putEntry(directory, u"Root Entry", 5, true, kNoStream, kNoStream, top, &rootClass,
+    const std::vector<uint32_t> child = buildTrees(directory, tree);
+    uint8_t* entryBytes = at(directoryFirst);
+    putEntry(entryBytes, u"Root Entry", EntryType::Root, TreeNode(), child[0], source(0).clsid,
              miniSectors ? miniStreamFirst : kEndOfChain, miniSectors * kMiniSectorSize);
-    for (size_t i = 0; i < count; ++i) {
-        const StreamData& stream = streams[order[i]];
-        const uint64_t size = stream.bytes.size();
+    for (size_t position = 1; position < count; ++position) {
+        const Source& entry = source(position);
+        uint8_t* raw = entryBytes + position * kEntrySize;
+        if (entry.type == EntryType::Storage) {
+            // A storage has no data: start and size stay zero.
+            putEntry(raw, *entry.name, entry.type, tree[position], child[position], entry.clsid, 0,
+                     0);
+            continue;
+        }
+        const uint64_t size = entry.bytes.size;
         uint32_t first = kEndOfChain;
         if (size >= kMiniStreamCutoff) {
-            first = static_cast<uint32_t>(largeFirst + start[i]);
-            uint64_t length = divideUp(size, kSectorSize);
-            chain(fat, first, length);
-            std::memcpy(at(first), stream.bytes.data(), stream.bytes.size());
+            first = static_cast<uint32_t>(largeFirst + start[position]);
+            chain(fat, first, divideUp(size, kSectorSize));
+            std::memcpy(at(first), entry.bytes.data, entry.bytes.size);
         } else if (size > 0) {
-            first = static_cast<uint32_t>(start[i]);
+            first = static_cast<uint32_t>(start[position]);
             chain(miniFat, first, divideUp(size, kMiniSectorSize));
-            std::memcpy(at(miniStreamFirst) + start[i] * kMiniSectorSize, stream.bytes.data(),
-                        stream.bytes.size());
+            std::memcpy(at(miniStreamFirst) + start[position] * kMiniSectorSize, entry.bytes.data,
+                        entry.bytes.size);
         }
-        bool black = tree[i].depth < lowest || lowest == 0;
-        putEntry(directory + (i + 1) * kEntrySize, stream.name, 2, black, tree[i].left,
-                 tree[i].right, kNoStream, nullptr, first, size);
+        putEntry(raw, *entry.name, entry.type, tree[position], kNoStream, nullptr, first, size);
     }
-    for (size_t unused = count + 1; unused < directorySectors * (kSectorSize / kEntrySize);
-         ++unused) {
-        uint8_t* raw = directory + unused * kEntrySize;
+    for (size_t unused = count; unused < directorySectors * (kSectorSize / kEntrySize); ++unused) {
+        uint8_t* raw = entryBytes + unused * kEntrySize;
         putLe32(raw + kLeft, kNoStream);
         putLe32(raw + kRight, kNoStream);
         putLe32(raw + kChild, kNoStream);
@@ -214,16 +272,34 @@ common::Bytes write(const Guid& rootClass, const std::vector<StreamData>& stream
     for (uint32_t i = 0; i < kHeaderDifatEntries; ++i)
         putLe32(header + kHeaderDifat + 4 * i, i < fatSectors ? i : kFreeSector);
     for (uint32_t d = 0; d < difatSectors; ++d) {
-        uint8_t* entries = at(difatFirst + d);
+        uint8_t* listed = at(difatFirst + d);
         for (uint32_t i = 0; i + 1 < kPerSector; ++i) {
             uint64_t fatSector = kHeaderDifatEntries + uint64_t(d) * (kPerSector - 1) + i;
-            putLe32(entries + 4 * i,
+            putLe32(listed + 4 * i,
                     fatSector < fatSectors ? static_cast<uint32_t>(fatSector) : kFreeSector);
         }
-        putLe32(entries + 4 * (kPerSector - 1),
+        putLe32(listed + 4 * (kPerSector - 1),
                 d + 1 < difatSectors ? difatFirst + d + 1 : kEndOfChain);
     }
     return file;
+}
+
+} // namespace
+
+common::Bytes write(const Guid& rootClass, const std::vector<StreamData>& streams) {
+    static const std::u16string rootName;
+    std::vector<Source> entries{{&rootName, EntryType::Root, &rootClass, {}, 0}};
+    for (const StreamData& stream : streams)
+        entries.push_back({&stream.name, EntryType::Stream, nullptr, stream.bytes, 0});
+    return writeEntries(entries);
+}
+
+common::Bytes writeTree(const std::vector<TreeEntry>& tree) {
+    std::vector<Source> entries;
+    entries.reserve(tree.size());
+    for (const TreeEntry& entry : tree)
+        entries.push_back({&entry.name, entry.type, &entry.clsid, entry.bytes, entry.parent});
+    return writeEntries(entries);
 }
 
 } // namespace compound_file

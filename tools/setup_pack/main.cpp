@@ -8,8 +8,10 @@
 #include "base/setup_format.h"
 #include "common/file_io.h"
 #include "common/format_error.h"
+#include "setup_pack/language_package.h"
 #include "setup_pack/language_transforms.h"
 #include "setup_pack/options.h"
+#include "setup_pack/outputs.h"
 #include "setup_pack/package_info.h"
 #include "setup_pack/setup_contents.h"
 #include "setup_pack/setup_file.h"
@@ -284,9 +286,12 @@ int run(const std::vector<std::string>& arguments) {
     if (options.showVersion)
         return showVersion();
     if (options.inspectPath)
-        return inspect(*options.inspectPath);
+        return isCompoundFile(*options.inspectPath) ? inspectPackage(*options.inspectPath)
+                                                    : inspect(*options.inspectPath);
     if (options.extractPath)
-        return extract(*options.extractPath, options.outPath);
+        return isCompoundFile(*options.extractPath)
+                   ? extractPackage(*options.extractPath, options.outPath)
+                   : extract(*options.extractPath, options.outPath);
     if (options.makeTransform) {
         writeTransformFile(options);
         common::print(Output::Standard, "setup-pack: wrote " + options.outPath +
@@ -294,7 +299,9 @@ int run(const std::vector<std::string>& arguments) {
                                             options.localizedPath + "\n");
         return packSuccess;
     }
-    return options.signing.requested() ? packSignedSetup(options) : pack(options);
+    return packOutputs(options, [&options] {
+        return options.signing.requested() ? packSignedSetup(options) : pack(options);
+    });
 }
 
 } // namespace

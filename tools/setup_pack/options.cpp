@@ -7,6 +7,7 @@
 #include "base/text_split.h"
 #include "base/setup_format.h"
 #include "product/version.h"
+#include "setup_pack/output_options.h"
 
 namespace {
 
@@ -54,9 +55,13 @@ const char* packUsageText() {
            "                  [--product-name TEXT] [--product-code GUID] [--version TEXT]\n"
            "                  [--log-path PATH] [--arch x86|x64 | --stub PATH] --out PATH\n"
            "                  [--sign-cert FILE --sign-key FILE | --sign-pkcs12 FILE]\n"
-           "                  [--timestamp-url URL] [--sign-ca FILE]\n"
-           "       setup-pack --inspect SETUP\n"
-           "       setup-pack --extract SETUP --out FOLDER\n"
+           "                  [--timestamp-url URL] [--sign-ca FILE] [--out-msi PATH]\n"
+           "                  [--winget FOLDER --package-id ID --installer-url URL\n"
+           "                   --license TEXT [--publisher TEXT]]\n"
+           "       setup-pack --msi PATH [--language LCID=PATH]... [--transform LCID=PATH]...\n"
+           "                  --out-msi PATH\n"
+           "       setup-pack --inspect SETUP|PACKAGE\n"
+           "       setup-pack --extract SETUP|PACKAGE --out FOLDER\n"
            "       setup-pack --make-transform --msi PATH --localized PATH --out PATH\n"
            "       setup-pack --help | --version\n"
            "\n"
@@ -83,10 +88,20 @@ const char* packUsageText() {
            "                          Windows (x64)\n"
            "  --stub PATH             the setup stub to fill, instead of --arch\n"
            "  --out PATH              the setup program to write; written only on success\n"
+           "  --out-msi PATH          the package with each transform stored in it, for\n"
+           "                          msiexec TRANSFORMS=:1036; with --out or alone\n"
+           "  --winget FOLDER         writes the setup's winget manifests (1.6.0) there:\n"
+           "                          ID.yaml, ID.installer.yaml, ID.locale.LOCALE.yaml\n"
+           "  --package-id ID         their PackageIdentifier, Publisher.Product\n"
+           "  --installer-url URL     where the setup will be downloaded from\n"
+           "  --license TEXT          the product's license, as the manifest must name it\n"
+           "  --publisher TEXT        default: the package's Manufacturer\n"
            "  --inspect SETUP         prints what a setup carries and checks its texts\n"
            "                          against its package's properties (exit 2: mismatch)\n"
            "  --extract SETUP         writes its package and transforms into --out FOLDER\n"
            "                          under the names the setup gives them\n"
+           "  --inspect PACKAGE       prints the transforms stored in a package\n"
+           "  --extract PACKAGE       writes them into --out FOLDER as LCID.mst\n"
            "\n"
            "  --make-transform        write only the transform from --msi to --localized\n"
            "                          as --out (for deploying the package with it)\n"
@@ -224,7 +239,7 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             "--product-code", "--version",   "--log-path",      "--stub",      "--out",
             "--localized",    "--inspect",   "--extract",       "--sign-cert", "--sign-key",
             "--sign-pkcs12",  "--sign-ca",   "--timestamp-url", "--arch"};
-        bool known = false;
+        bool known = outputOption(options, option) != nullptr;
         for (const char* name : withValue)
             known = known || option == name;
         if (!known)
@@ -310,10 +325,13 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
             if (value != "x86" && value != "x64")
                 throw usage(option, "expects x86 or x64, not \"" + value + "\"");
             options.arch = value == "x64" ? StubArch::x64 : StubArch::x86;
+        } else if (std::optional<std::string>* field = outputOption(options, option)) {
+            once(*field);
         } else {
             once(options.stubPath);
         }
     }
+    checkOutputOptions(options, haveOut);
     if (options.inspectPath || options.extractPath) {
         const char* mode = options.inspectPath ? "--inspect" : "--extract";
         if (options.inspectPath && options.extractPath)
@@ -331,7 +349,7 @@ PackOptions parsePackOptions(const std::vector<std::string>& arguments) {
     }
     if (!haveMsi)
         throw usage("--msi", "is required");
-    if (!haveOut)
+    if (!haveOut && !options.outMsiPath)
         throw usage("--out", "is required");
     if (options.makeTransform) {
         if (options.localizedPath.empty())

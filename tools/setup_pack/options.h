@@ -76,6 +76,13 @@ struct PackOptions {
     std::optional<std::string> inspectPath;
     std::optional<std::string> extractPath;
     SigningOptions signing; // with packing only
+    // --out-msi: the package with the transforms stored in it, beside or
+    // instead of the setup of --out.
+    std::optional<std::string> outMsiPath;
+    // --winget FOLDER: the winget manifests of the setup of --out, with
+    // --package-id, --installer-url and --license (required there) and
+    // --publisher.
+    std::optional<std::string> wingetFolder, packageId, installerUrl, publisher, license;
 };
 
 // Reads the arguments after the program name (--msi and --out are required

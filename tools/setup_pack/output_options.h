@@ -1,0 +1,35 @@
+#pragma once
+// The options of setup-pack's other outputs beside the setup (--out-msi,
+// --winget and its values), checked without any file: which go together
+// and the values winget takes.
+#include <optional>
+#include <string>
+
+#include "setup_pack/options.h"
+
+// The field of `options` that the option of an output (--out-msi,
+// --winget, --package-id, --installer-url, --publisher, --license) fills;
+// nullptr for any other option.
+std::optional<std::string>* outputOption(PackOptions& options, const std::string& option);
+
+// Throws PackError (packUsage) unless these options go with the rest: not
+// with --inspect, --extract or --make-transform; --out-msi without --out
+// takes no option that is about the setup, and no signing option at all
+// (the package it writes would be unsigned); the --winget values only with
+// --winget, which needs --out, --package-id, --installer-url and
+// --license, each as winget takes it (checkPackageId, ...). `haveOut`:
+// --out was given.
+void checkOutputOptions(const PackOptions& options, bool haveOut);
+
+// Throws PackError (packUsage) naming `input` unless winget takes the
+// text: a package identifier of 2 to 8 pieces of 1 to 32 characters joined
+// by ".", none a blank, a control character or one of \ / : * ? " < > |,
+// 128 characters at most; an http or https URL of 2048 characters at
+// most; a license of 3 to 512 characters; a publisher of 2 to 256.
+void checkPackageId(const std::string& id, const std::string& input);
+void checkInstallerUrl(const std::string& url, const std::string& input);
+void checkTextLength(const std::string& text, size_t least, size_t most, const std::string& input);
+
+// The characters (Unicode code points) of a UTF-8 text, as winget counts
+// its lengths.
+size_t characterCount(const std::string& utf8);

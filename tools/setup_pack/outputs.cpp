@@ -1,0 +1,45 @@
+#include "setup_pack/outputs.h"
+
+#include <memory>
+#include <optional>
+
+#include "common/file_io.h"
+#include "setup_pack/language_package.h"
+#include "setup_pack/winget.h"
+
+int packOutputs(const PackOptions& options, const std::function<int()>& packSetup) {
+    // The package is written under a temporary name first; it replaces
+    // --out-msi only once the setup is written too.
+    std::unique_ptr<common::OutputFile> package;
+    std::string packageSummary;
+    if (options.outMsiPath) {
+        LanguagePackage made = makeLanguagePackage(options);
+        packageSummary = made.summary;
+        try {
+            package = std::make_unique<common::OutputFile>(*options.outMsiPath);
+            package->write(made.bytes);
+        } catch (const common::SystemError& error) {
+            throw PackError(packWriteFailed, *options.outMsiPath, error.what());
+        }
+    }
+    std::optional<WingetManifest> manifest;
+    if (options.wingetFolder)
+        manifest = planWingetManifest(options);
+    if (!options.outPath.empty()) {
+        int status = packSetup();
+        if (status != packSuccess)
+            return status;
+    }
+    if (manifest)
+        writeWingetManifest(*manifest, options);
+    if (package) {
+        try {
+            package->commit();
+        } catch (const common::SystemError& error) {
+            throw PackError(packWriteFailed, *options.outMsiPath, error.what());
+        }
+        common::print(common::Output::Standard,
+                      "setup-pack: wrote " + *options.outMsiPath + ": " + packageSummary + "\n");
+    }
+    return packSuccess;
+}

@@ -1,0 +1,13 @@
+#pragma once
+// Packing with every output the command line asks for: the package with
+// its transforms (--out-msi), the setup (--out) and its winget manifests
+// (--winget). Every output's inputs are read and checked before any output
+// is written; each file appears whole or not at all.
+#include <functional>
+
+#include "setup_pack/options.h"
+
+// Makes the package of --out-msi and plans the manifests, runs `packSetup`
+// when --out is given (it writes the setup and returns its exit code), then
+// writes the manifests and moves the package into place. Throws PackError.
+int packOutputs(const PackOptions& options, const std::function<int()>& packSetup);
