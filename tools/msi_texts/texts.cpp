@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
+#include <unordered_map>
 
 #include "common/utf8.h"
 #include "msi_database/code_page.h"
@@ -203,6 +205,15 @@ std::string placeOf(const Table& table, const std::vector<Cell>& row) {
     return std::string();
 }
 
+// The context's part after the column: "|key1|key2...".
+std::string keysOf(const Table& table, const std::vector<Cell>& row) {
+    std::string keys;
+    for (size_t c = 0; c < table.columns.size(); ++c)
+        if (table.columns[c].type & msi_database::typeKey)
+            keys += "|" + keyText(row[c]);
+    return keys;
+}
+
 // One cell a user reads.
 struct TextCell {
     std::string context;
@@ -248,10 +259,7 @@ std::vector<TextCell> textCells(const Database& database) {
         });
         for (size_t r : rows) {
             const std::vector<Cell>& row = table->rows[r];
-            std::string keys;
-            for (size_t c = 0; c < table->columns.size(); ++c)
-                if (table->columns[c].type & msi_database::typeKey)
-                    keys += "|" + keyText(row[c]);
+            std::string keys = keysOf(*table, row);
             for (size_t c = 0; c < table->columns.size(); ++c)
                 if (exported(*table, row, c))
                     cells.push_back({utf8(table->name) + "." + utf8(table->columns[c].name) + keys,
@@ -261,32 +269,26 @@ std::vector<TextCell> textCells(const Database& database) {
     return cells;
 }
 
-const Table* findTable(const Database& database, const std::u16string& name) {
-    for (const Table& table : database.tables)
-        if (table.name == name)
-            return &table;
-    return nullptr;
-}
-
-// The text of the same cell in another build: the row of the same keys.
-const Cell* sameCell(const Database& other, const TextCell& cell) {
-    const Table* table = findTable(other, cell.table->name);
-    if (!table)
-        return nullptr;
-    int column = columnIndex(*table, cell.table->columns[cell.column].name.c_str());
-    if (column < 0)
-        return nullptr;
-    const std::vector<Cell>& ours = cell.table->rows[cell.row];
-    for (const auto& row : table->rows) {
-        bool same = row.size() == ours.size();
-        for (size_t i = 0; same && i < ours.size(); ++i)
-            if (cell.table->columns[i].type & msi_database::typeKey)
-                same = row[i] == ours[i];
-        if (same)
-            return &row[static_cast<size_t>(column)];
+// The cells of another build of the package, by context.
+class OtherBuild {
+  public:
+    explicit OtherBuild(const Database& database) {
+        for (const Table& table : database.tables)
+            for (const auto& row : table.rows) {
+                std::string keys = keysOf(table, row);
+                for (size_t c = 0; c < table.columns.size(); ++c)
+                    cells_.emplace(utf8(table.name) + "." + utf8(table.columns[c].name) + keys,
+                                   &row[c]);
+            }
     }
-    return nullptr;
-}
+    const Cell* find(const std::string& context) const {
+        auto found = cells_.find(context);
+        return found == cells_.end() ? nullptr : found->second;
+    }
+
+  private:
+    std::unordered_map<std::string, const Cell*> cells_;
+};
 
 // The `[...]` references of a text, sorted, and its leading style.
 std::vector<std::string> placeholders(const std::string& text) {
@@ -328,6 +330,7 @@ std::vector<po::Entry> exportTexts(const Database& base, const Database* localiz
                      "MIME-Version: 1.0\n"
                      "Content-Type: text/plain; charset=UTF-8\n"
                      "Content-Transfer-Encoding: 8bit\n";
+    std::unique_ptr<OtherBuild> other(localized ? new OtherBuild(*localized) : nullptr);
     for (const TextCell& cell : textCells(base)) {
         po::Entry entry;
         std::string place = placeOf(*cell.table, cell.table->rows[cell.row]);
@@ -335,8 +338,8 @@ std::vector<po::Entry> exportTexts(const Database& base, const Database* localiz
             entry.extracted.push_back(place);
         entry.context = cell.context;
         entry.id = utf8(cell.table->rows[cell.row][cell.column].text);
-        if (localized)
-            if (const Cell* text = sameCell(*localized, cell))
+        if (other)
+            if (const Cell* text = other->find(cell.context))
                 if (text->kind == Cell::String)
                     entry.str = utf8(text->text);
         entries.push_back(std::move(entry));
