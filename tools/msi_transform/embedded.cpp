@@ -1,7 +1,6 @@
 #include "msi_transform/embedded.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <memory>
 
@@ -27,8 +26,7 @@ const char16_t* const signatureNames[] = {u"\x0005"
                                           u"\x0005MsiDigitalSignatureEx"};
 
 std::unique_ptr<compound_file::Reader> open(common::ByteView bytes, Input input) {
-    static const uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    if (bytes.size < sizeof signature || std::memcmp(bytes.data, signature, sizeof signature))
+    if (!compound_file::hasSignature(bytes))
         throw TransformError(input, "is no compound file");
     try {
         return std::make_unique<compound_file::Reader>(bytes);

@@ -1,6 +1,5 @@
 #include "msi_transform/generate.h"
 
-#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -44,8 +43,7 @@ const char16_t summaryName[] = u"\x0005SummaryInformation";
 // The compound file in `bytes`; `what` names what it should have been.
 std::unique_ptr<compound_file::Reader> openFile(common::ByteView bytes, Input input,
                                                 const std::string& what) {
-    static const uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    if (bytes.size < sizeof signature || std::memcmp(bytes.data, signature, sizeof signature))
+    if (!compound_file::hasSignature(bytes))
         throw TransformError(input, what + " (no compound file)");
     try {
         std::unique_ptr<compound_file::Reader> file(

@@ -110,11 +110,8 @@ LanguagePackage makeLanguagePackage(const PackOptions& options) {
 }
 
 bool isCompoundFile(const std::string& path) {
-    static const uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     std::unique_ptr<common::MappedFile> file = mapInput(path, maxFileBytes, "4 GiB");
-    common::ByteView bytes = file->bytes();
-    return bytes.size >= sizeof signature &&
-           std::equal(signature, signature + sizeof signature, bytes.data);
+    return compound_file::hasSignature(file->bytes());
 }
 
 namespace {
