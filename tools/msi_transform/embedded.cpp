@@ -6,6 +6,7 @@
 
 #include "msi_database/database.h"
 #include "msi_database/summary.h"
+#include "msi_database/system_tables.h"
 
 namespace msi_transform {
 
@@ -19,11 +20,6 @@ using msi_database::FileKind;
 using msi_database::SummaryProperty;
 
 const uint32_t pidTemplate = 7, pidRevision = 9;
-const char16_t summaryName[] = u"\x0005SummaryInformation";
-// What a signature covers is hashed from every stream and storage.
-const char16_t* const signatureNames[] = {u"\x0005"
-                                          u"DigitalSignature",
-                                          u"\x0005MsiDigitalSignatureEx"};
 
 std::unique_ptr<compound_file::Reader> open(common::ByteView bytes, Input input) {
     if (!compound_file::hasSignature(bytes))
@@ -129,7 +125,7 @@ common::Bytes embedTransforms(common::ByteView base, const std::vector<LanguageS
     for (TreeEntry& entry : tree) {
         if (entry.parent != 0 || &entry == &tree[0])
             continue;
-        for (const char16_t* name : signatureNames)
+        for (const char16_t* name : msi_database::signatureStreamNames)
             if (entry.name == name)
                 throw TransformError(Input::Base,
                                      "is signed, and its signature would not match a package "
@@ -139,7 +135,7 @@ common::Bytes embedTransforms(common::ByteView base, const std::vector<LanguageS
                 throw TransformError(Input::Base, "already holds an entry named \"" +
                                                       std::to_string(storage.lcid) +
                                                       "\", the name of a language's transform");
-        if (entry.type == EntryType::Stream && entry.name == summaryName)
+        if (entry.type == EntryType::Stream && entry.name == msi_database::summaryStreamName)
             summary = &entry;
     }
     if (!summary)
