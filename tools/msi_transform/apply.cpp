@@ -281,7 +281,7 @@ class Applier {
     std::map<std::u16string, const Bytes*> streams_; // by packed name
     std::optional<msi_database::StringPool> pool_;
     std::optional<CellDecoder> decoder_;
-    // The tables `_Tables` adds, with their columns by number.
+    // The tables the transform adds, with their columns by number.
     std::map<std::u16string, std::vector<std::pair<int32_t, Column>>> added_;
 };
 
