@@ -64,6 +64,7 @@ TEST(Codec, PoolCountsEveryReferenceAndFlagsMultiByteStrings) {
     EXPECT_EQ(pool.poolStream(), (Bytes{0xE4, 0x04, 0, 0, 8, 0, 2, 0, 5, 0, 1, 0, 3, 0, 1, 0}));
     EXPECT_EQ(pool.dataStream(), (Bytes{'P', 'r', 'o', 'p', 'e', 'r', 't', 'y', 'V', 'a', 'l', 'u',
                                         'e', 0xE9, 't', 0xE9}));
+    EXPECT_EQ(StringPool(pool.poolStream(), pool.dataStream()).text(3), u"\u00E9t\u00E9");
 
     StringPoolWriter utf8(65001);
     utf8.reference("plain");

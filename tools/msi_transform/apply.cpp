@@ -62,10 +62,10 @@ class RowReader {
             bool key = (columns[i].type & typeKey) != 0;
             row.present[i] = row.insert() ? i < inserted : key || (row.mask >> i & 1);
             if (row.present[i])
-                row.cells[i] = decoder_.decode(columns[i].type,
-                                               take(static_cast<size_t>(msi_database::cellBytes(
-                                                   columns[i].type, decoder_.refBytes()))),
-                                               table_.name);
+                row.cells[i] = decoder_.decode(
+                    columns[i].type,
+                    take(msi_database::cellBytes(columns[i].type, decoder_.refBytes())),
+                    table_.name);
             else if (key)
                 throw FormatError("an insert into table " + quoted(table_.name) +
                                   " lacks key column " + quoted(columns[i].name));
@@ -74,14 +74,11 @@ class RowReader {
     }
 
   private:
-    uint32_t take(size_t count) {
-        if (bytes_.size() - at_ < count)
+    uint32_t take(int count) {
+        if (bytes_.size() - at_ < static_cast<size_t>(count))
             throw FormatError("the stream of table " + quoted(table_.name) + " ends inside a row");
-        uint32_t value = 0;
-        for (size_t i = 0; i < count; ++i)
-            value |= static_cast<uint32_t>(bytes_[at_ + i]) << (8 * i);
-        at_ += count;
-        return value;
+        at_ += static_cast<size_t>(count);
+        return msi_database::readCellValue(&bytes_[at_ - static_cast<size_t>(count)], count);
     }
 
     const Bytes& bytes_;

@@ -11,14 +11,6 @@ namespace {
 
 using msi_database::Field;
 
-// The types of a system table's columns, as a transform writes them.
-std::vector<int> systemTypes(const std::u16string& table) {
-    std::vector<int> types;
-    for (const Column& column : msi_database::systemColumns(table))
-        types.push_back(column.type);
-    return types;
-}
-
 struct Writer {
     msi_database::StringPoolWriter pool;
     const Encoder& encode;
@@ -55,14 +47,14 @@ std::vector<Stream> transformStreams(const std::vector<TableChange>& changes, ui
     Writer writer{msi_database::StringPoolWriter(codePage), encode, {}};
     struct Pending {
         std::u16string name;
-        std::vector<int> types;
+        std::vector<Column> columns;
         std::vector<EncodedRow> rows;
     };
     std::vector<Pending> tables;
     const std::u16string tablesName = msi_database::tablesTableName,
                          columnsName = msi_database::columnsTableName;
-    Pending tablesTable{tablesName, systemTypes(tablesName), {}};
-    Pending columnsTable{columnsName, systemTypes(columnsName), {}};
+    Pending tablesTable{tablesName, msi_database::systemColumns(tablesName), {}};
+    Pending columnsTable{columnsName, msi_database::systemColumns(columnsName), {}};
 
     // Pool ids first, in the order the rows reference them; the streams are
     // encoded afterwards, when the width of a reference is known.
@@ -82,9 +74,7 @@ std::vector<Stream> transformStreams(const std::vector<TableChange>& changes, ui
                                              {true, true, true, true}});
             }
         }
-        Pending pending{table.name, {}, {}};
-        for (const Column& column : table.columns)
-            pending.types.push_back(column.type);
+        Pending pending{table.name, table.columns, {}};
         for (const RowChange& row : change.rows) {
             EncodedRow encoded;
             size_t count = table.columns.size();
@@ -129,9 +119,9 @@ std::vector<Stream> transformStreams(const std::vector<TableChange>& changes, ui
         for (const EncodedRow& row : table.rows) {
             stream.bytes.push_back(static_cast<uint8_t>(row.mask));
             stream.bytes.push_back(static_cast<uint8_t>(row.mask >> 8));
-            for (size_t i = 0; i < table.types.size(); ++i)
+            for (size_t i = 0; i < table.columns.size(); ++i)
                 if (row.present[i])
-                    msi_database::appendField(stream.bytes, table.types[i], row.fields[i],
+                    msi_database::appendField(stream.bytes, table.columns[i].type, row.fields[i],
                                               refBytes);
         }
         streams.push_back(std::move(stream));
