@@ -5,16 +5,18 @@
 #include <cstdint>
 #include <string>
 
-#include "../unit/transform_reader.h"
+#include "../transform/transform_reader.h"
 #include "compound_file/compound_file.h"
 #include "fuzz_check.h"
 #include "msi_database/code_page.h"
 #include "msi_transform/apply.h"
-#include "msi_transform/diff.h"
+#include "msi_transform/transform_streams.h"
 
 namespace {
 
 using namespace msi_transform;
+using namespace msi_database;
+using common::Bytes;
 
 struct Input {
     const uint8_t* data;

@@ -54,6 +54,10 @@ struct Entry {
 // and Cyrillic letters, the same in every locale). Negative, zero, positive.
 int compareNames(const std::u16string& a, const std::u16string& b);
 
+// True when `file` starts with the compound-file signature: what tells a
+// compound file from any other file before it is parsed.
+bool hasSignature(common::ByteView file);
+
 class Reader {
   public:
     // Parses header, DIFAT, FAT, mini FAT and the directory of `file`, which

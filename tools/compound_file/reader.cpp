@@ -67,11 +67,16 @@ const uint8_t* Reader::sector(uint32_t number, const char* what) const {
     return file_.data + offset;
 }
 
+bool hasSignature(common::ByteView file) {
+    return file.size >= sizeof kSignature &&
+           std::memcmp(file.data, kSignature, sizeof kSignature) == 0;
+}
+
 Reader::Reader(common::ByteView file, NameText nameText) : file_(file), nameText_(nameText) {
     if (file.size < kHeaderSize)
         fail("the file is shorter than the 512-byte header");
     const uint8_t* header = file.data;
-    if (std::memcmp(header, kSignature, sizeof kSignature) != 0)
+    if (!hasSignature(file))
         fail("no compound file signature");
     if (common::readLe16(header + kByteOrder) != 0xFFFE)
         fail("the byte order mark is not FFFE");

@@ -138,4 +138,23 @@ uint32_t ansiCodePage(uint32_t lcid) {
     return 0;
 }
 
+bool isMultiByteCodePage(uint32_t codePage) {
+    switch (codePage) {
+    case 932:
+    case 936:
+    case 949:
+    case 950:
+    case 1361:
+    case 20932:
+    case 51932:
+    case 51936:
+    case 51949:
+    case 54936:
+    case 65001:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace msi_database

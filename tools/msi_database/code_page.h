@@ -24,6 +24,9 @@ std::string encodeTextReplacing(uint32_t codePage, const std::u16string& text);
 // the code page, or an unknown code page.
 bool decodeText(uint32_t codePage, const std::string& bytes, std::u16string& text);
 
+// True for the code pages whose characters take more than one byte.
+bool isMultiByteCodePage(uint32_t codePage);
+
 // The ANSI code page of a language id by its primary language; 0 when
 // unknown.
 uint32_t ansiCodePage(uint32_t lcid);

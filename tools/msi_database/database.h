@@ -13,36 +13,13 @@
 
 #include "common/bytes.h"
 #include "common/format_error.h"
-#include "msi_database/column_types.h"
+#include "msi_database/cells.h"
 
 namespace compound_file {
 class Reader;
 }
 
 namespace msi_database {
-
-struct Cell {
-    enum Kind { Null, Integer, String, Binary } kind = Null;
-    int32_t number = 0;
-    std::u16string text; // String; never empty (an empty string is Null)
-    common::Bytes data;  // Binary
-    bool operator==(const Cell& other) const {
-        return kind == other.kind && number == other.number && text == other.text &&
-               data == other.data;
-    }
-    bool operator!=(const Cell& other) const { return !(*this == other); }
-};
-
-struct Column {
-    std::u16string name;
-    int type = 0; // the type word of `_Columns`, without its 0x8000 storage offset
-};
-
-struct Table {
-    std::u16string name;
-    std::vector<Column> columns; // in column order
-    std::vector<std::vector<Cell>> rows;
-};
 
 struct Database {
     std::vector<Table> tables; // every table of `_Tables`, in its order
@@ -59,13 +36,6 @@ struct Database {
 // {000C10xx-0000-0000-C000-000000000046}.
 enum class FileKind { Package, Transform, Patch, Other };
 FileKind fileKind(const compound_file::Reader& file);
-
-// Cells hold their own copy of the strings they refer to, so a few long
-// strings referred to over and over would ask for far more memory than the
-// file holds. One read refuses more cells, or more UTF-16 units of text in
-// them, than these; no real database comes near either.
-constexpr size_t maxCells = size_t(1) << 24;
-constexpr size_t maxCellTextUnits = size_t(1) << 27;
 
 // The whole database: tables with rows, binary cells with their data, the
 // other streams with their contents and the storages' names. Tables listed
@@ -88,5 +58,12 @@ std::u16string binaryStreamName(const Table& table, const std::vector<Cell>& row
 
 // The value of a row of the `Property` table; empty when none.
 std::u16string property(const Database& database, const std::u16string& name);
+
+// The table of that name; null when none.
+const Table* findTable(const Database& database, const std::u16string& name);
+Table* findTable(Database& database, const std::u16string& name);
+
+// A table, column or stream name for messages: `name`, in UTF-8.
+std::string quoted(const std::u16string& name);
 
 } // namespace msi_database

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 #include "compound_file/compound_file.h"
-#include "msi_database/code_page.h"
 #include "msi_database/stream_name.h"
+#include "msi_database/string_pool.h"
+#include "msi_database/system_tables.h"
 
 namespace msi_transform {
 
@@ -21,59 +23,10 @@ std::vector<Stream> rootStreams(const compound_file::Reader& file) {
 
 namespace {
 
-std::string quoted(const std::u16string& name) {
-    return "`" + toUtf8(name) + "`";
-}
-
-// The schemas of the two system tables a transform changes.
-const int nameKeyType = typeKey | typeString | 0x0400 | typeValid | 64;
-const int nameType = typeString | 0x0400 | typeValid | 64;
-const int shortKeyType = typeKey | 0x0400 | typeValid | 2;
-const int shortType = 0x0400 | typeValid | 2;
-const Table tablesSchema{u"_Tables", {{u"Name", nameKeyType}}, {}};
-const Table columnsSchema{
-    u"_Columns",
-    {{u"Table", nameKeyType}, {u"Number", shortKeyType}, {u"Name", nameType}, {u"Type", shortType}},
-    {}};
-
-struct Pool {
-    std::vector<std::u16string> strings{u""}; // by id; id 0 and unused ids are empty
-    int refBytes = 2;
-    uint32_t codePage = 0;
-    size_t copiedUnits = 0; // of strings copied into cells
-};
-
-Pool readPool(const Bytes* entries, const Bytes* data) {
-    if (!entries || !data)
-        throw FormatError("the transform has no string pool");
-    if (entries->size() < 4 || entries->size() % 4)
-        throw FormatError("the string pool's size is no multiple of 4");
-    Pool pool;
-    uint32_t header = common::readLe32(entries->data());
-    pool.codePage = header & 0x7FFFFFFF;
-    pool.refBytes = header & 0x80000000u ? 3 : 2;
-    size_t offset = 0;
-    for (size_t at = 4; at < entries->size(); at += 4) {
-        uint32_t length = common::readLe16(entries->data() + at);
-        uint32_t count = common::readLe16(entries->data() + at + 2);
-        if (length == 0 && count != 0) { // a string of 64 KiB or more: its length follows
-            at += 4;
-            if (at >= entries->size())
-                throw FormatError("the string pool ends inside the entry of a long string");
-            length = common::readLe32(entries->data() + at);
-        }
-        if (length > data->size() - offset)
-            throw FormatError("the string pool runs past the string data");
-        std::string bytes(data->begin() + offset, data->begin() + offset + length);
-        offset += length;
-        pool.strings.emplace_back();
-        if (!msi_database::decodeText(pool.codePage, bytes, pool.strings.back()))
-            throw FormatError("string " + std::to_string(pool.strings.size() - 1) +
-                              " of the pool is no text of code page " +
-                              std::to_string(pool.codePage));
-    }
-    return pool;
-}
+using common::Bytes;
+using msi_database::CellDecoder;
+using msi_database::quoted;
+using msi_database::typeKey;
 
 // One row of a table stream: the mask and the cells it carries.
 struct Row {
@@ -86,8 +39,8 @@ struct Row {
 
 class RowReader {
   public:
-    RowReader(const Bytes& bytes, const Table& table, Pool& pool)
-        : bytes_(bytes), table_(table), pool_(pool) {}
+    RowReader(const Bytes& bytes, const Table& table, CellDecoder& decoder)
+        : bytes_(bytes), table_(table), decoder_(decoder) {}
 
     bool done() const { return at_ == bytes_.size(); }
 
@@ -109,7 +62,10 @@ class RowReader {
             bool key = (columns[i].type & typeKey) != 0;
             row.present[i] = row.insert() ? i < inserted : key || (row.mask >> i & 1);
             if (row.present[i])
-                row.cells[i] = field(columns[i].type);
+                row.cells[i] = decoder_.decode(
+                    columns[i].type,
+                    take(msi_database::cellBytes(columns[i].type, decoder_.refBytes())),
+                    table_.name);
             else if (key)
                 throw FormatError("an insert into table " + quoted(table_.name) +
                                   " lacks key column " + quoted(columns[i].name));
@@ -118,56 +74,16 @@ class RowReader {
     }
 
   private:
-    uint32_t take(size_t count) {
-        if (bytes_.size() - at_ < count)
+    uint32_t take(int count) {
+        if (bytes_.size() - at_ < static_cast<size_t>(count))
             throw FormatError("the stream of table " + quoted(table_.name) + " ends inside a row");
-        uint32_t value = 0;
-        for (size_t i = 0; i < count; ++i)
-            value |= static_cast<uint32_t>(bytes_[at_ + i]) << (8 * i);
-        at_ += count;
-        return value;
-    }
-
-    Cell field(int type) {
-        Cell cell;
-        if (isBinaryType(type)) {
-            if (take(2))
-                cell.kind = Cell::Binary; // its data comes from its stream
-        } else if (type & typeString) {
-            uint32_t id = take(static_cast<size_t>(pool_.refBytes));
-            if (id >= pool_.strings.size())
-                throw FormatError("a row of table " + quoted(table_.name) + " refers to string " +
-                                  std::to_string(id) + ", past the pool's " +
-                                  std::to_string(pool_.strings.size() - 1));
-            if (!pool_.strings[id].empty()) {
-                // A long string referred to over and over must not ask for
-                // more memory than any database holds.
-                if (pool_.strings[id].size() > msi_database::maxCellTextUnits - pool_.copiedUnits)
-                    throw FormatError("table " + quoted(table_.name) +
-                                      " asks for more text than any database holds");
-                pool_.copiedUnits += pool_.strings[id].size();
-                cell.kind = Cell::String;
-                cell.text = pool_.strings[id];
-            }
-        } else if (integerBytes(type) == 2) {
-            uint32_t raw = take(2);
-            if (raw) {
-                cell.kind = Cell::Integer;
-                cell.number = static_cast<int32_t>(raw) - 0x8000;
-            }
-        } else {
-            uint32_t raw = take(4);
-            if (raw) {
-                cell.kind = Cell::Integer;
-                cell.number = static_cast<int32_t>(raw ^ 0x80000000u);
-            }
-        }
-        return cell;
+        at_ += static_cast<size_t>(count);
+        return msi_database::readCellValue(&bytes_[at_ - static_cast<size_t>(count)], count);
     }
 
     const Bytes& bytes_;
     const Table& table_;
-    Pool& pool_;
+    CellDecoder& decoder_;
     size_t at_ = 0;
 };
 
@@ -179,26 +95,34 @@ class Applier {
     }
 
     void run() {
-        pool_ = readPool(stream(u"_StringPool", true), stream(u"_StringData", true));
-        if (pool_.codePage && database_.codePage && pool_.codePage != database_.codePage)
+        const Bytes* entries = stream(msi_database::poolStreamName, true);
+        const Bytes* data = stream(msi_database::poolDataStreamName, true);
+        if (!entries || !data)
+            throw FormatError("the transform has no string pool");
+        pool_.emplace(*entries, *data);
+        // Every string must be text of the pool's code page, referred to or not.
+        for (uint32_t id = 1; id < pool_->size(); ++id)
+            pool_->text(id);
+        decoder_.emplace(*pool_);
+        uint32_t codePage = pool_->codePage();
+        if (codePage && database_.codePage && codePage != database_.codePage)
             throw FormatError("the transform changes the code page from " +
                               std::to_string(database_.codePage) + " to " +
-                              std::to_string(pool_.codePage));
-        if (const Bytes* tables = stream(u"_Tables", true))
+                              std::to_string(codePage));
+        if (const Bytes* tables = stream(msi_database::tablesTableName, true))
             changeTables(*tables);
-        if (const Bytes* columns = stream(u"_Columns", true))
+        if (const Bytes* columns = stream(msi_database::columnsTableName, true))
             addColumns(*columns);
         finishAddedTables();
         for (const auto& entry : streams_) {
             bool table = false;
             std::u16string name = msi_database::unpackStreamName(entry.first, &table);
-            if (!table || name == u"_StringPool" || name == u"_StringData" || name == u"_Tables" ||
-                name == u"_Columns")
+            if (!table || msi_database::isSystemStream(name))
                 continue;
             // Embedded files (a cabinet, a nested storage) are the file's own
             // streams and storages, not rows of a table: the Windows Installer
             // applies such changes, and so they pass unchecked here.
-            if (name == u"_Streams" || name == u"_Storages")
+            if (name == msi_database::streamsTableName || name == msi_database::storagesTableName)
                 continue;
             Table* target = findTable(name);
             if (!target)
@@ -211,26 +135,28 @@ class Applier {
   private:
     const Bytes* stream(const std::u16string& name, bool table) const {
         std::u16string packed;
-        if (!packStreamName(name, table, packed))
+        if (!msi_database::packStreamName(name, table, packed))
             return nullptr;
         auto found = streams_.find(packed);
         return found == streams_.end() ? nullptr : found->second;
     }
 
     Table* findTable(const std::u16string& name) {
-        for (Table& table : database_.tables)
-            if (table.name == name)
-                return &table;
-        return nullptr;
+        return msi_database::findTable(database_, name);
+    }
+
+    Table systemTable(const char16_t* name) const {
+        return {name, msi_database::systemColumns(name), {}};
     }
 
     void changeTables(const Bytes& bytes) {
-        RowReader reader(bytes, tablesSchema, pool_);
+        const Table tables = systemTable(msi_database::tablesTableName);
+        RowReader reader(bytes, tables, *decoder_);
         while (!reader.done()) {
             Row row = reader.next();
             const std::u16string& name = row.cells[0].text;
             if (row.cells[0].kind != Cell::String)
-                throw FormatError("a row of `_Tables` names no table");
+                throw FormatError("a row of " + quoted(tables.name) + " names no table");
             if (row.insert()) {
                 if (findTable(name))
                     throw FormatError("the transform adds table " + quoted(name) +
@@ -245,14 +171,15 @@ class Applier {
                 database_.tables.erase(database_.tables.begin() + (table - &database_.tables[0]));
                 added_.erase(name);
             } else {
-                throw FormatError("the transform updates a row of `_Tables`");
+                throw FormatError("the transform updates a row of " + quoted(tables.name));
             }
         }
     }
 
     // Columns come only with the tables the transform adds.
     void addColumns(const Bytes& bytes) {
-        RowReader reader(bytes, columnsSchema, pool_);
+        const Table columns = systemTable(msi_database::columnsTableName);
+        RowReader reader(bytes, columns, *decoder_);
         while (!reader.done()) {
             Row row = reader.next();
             const std::u16string &table = row.cells[0].text, &name = row.cells[2].text;
@@ -299,7 +226,7 @@ class Applier {
         for (size_t i = 0; i < table.rows.size(); ++i)
             index[rowKey(table, table.rows[i])] = i;
         std::vector<bool> erased(table.rows.size(), false);
-        RowReader reader(bytes, table, pool_);
+        RowReader reader(bytes, table, *decoder_);
         while (!reader.done()) {
             Row row = reader.next();
             readBinaryCells(table, row);
@@ -349,8 +276,9 @@ class Applier {
 
     Database& database_;
     std::map<std::u16string, const Bytes*> streams_; // by packed name
-    Pool pool_;
-    // The tables `_Tables` adds, with their columns by number.
+    std::optional<msi_database::StringPool> pool_;
+    std::optional<CellDecoder> decoder_;
+    // The tables the transform adds, with their columns by number.
     std::map<std::u16string, std::vector<std::pair<int32_t, Column>>> added_;
 };
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/format_error.h"
-#include "msi_transform/diff.h"
+#include "msi_transform/transform_streams.h"
 
 namespace compound_file {
 class Reader;
@@ -18,8 +18,9 @@ namespace msi_transform {
 std::vector<Stream> rootStreams(const compound_file::Reader& file);
 
 // Applies the transform whose root streams are `streams` to `database`:
-// the string pool, tables added or dropped by `_Tables`, the columns of
-// added tables from `_Columns`, then each table stream's inserts, updates
+// the string pool, tables added or dropped by the tables' table, the
+// columns of added tables from the columns' table, then each table
+// stream's inserts, updates
 // and deletes, with binary cells from their own streams. The summary is
 // not read: no validation, no error suppressed.
 //

@@ -1,16 +1,15 @@
 #pragma once
 // The difference between a base installer database and a localized one of
-// the same product, as the streams of a transform, and the reasons a
+// the same product, row by row, and the reasons a
 // language transform cannot be made. No system call: the databases come in
-// already read (see generate.h).
+// already read (see generate.h), the transform is written by
+// transform_streams.h.
 #include <cstdint>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "msi_database/database.h"
-#include "msi_transform/encoding.h"
 
 namespace msi_transform {
 
@@ -51,27 +50,7 @@ std::vector<TableChange> diffDatabases(const Database& base, const Database& loc
 // pool needs a code page.
 bool needsCodePage(const std::vector<TableChange>& changes);
 
-// Converts a string to the pool's code page; false when it cannot hold it.
-using Encoder = std::function<bool(const std::u16string& text, std::string& bytes)>;
-
-struct Stream {
-    std::u16string name; // packed
-    Bytes bytes;
-};
-
-// Every stream of the transform but the summary: the pool, `_Tables` and
-// `_Columns` rows of added tables, one stream per changed table and one per
-// binary cell written. Throws Refusal naming a string the encoder refuses.
-std::vector<Stream> transformStreams(const std::vector<TableChange>& changes, uint32_t codePage,
-                                     const Encoder& encode);
-
 // The key columns' values of a row as one text: equal for rows of one key.
 std::u16string rowKey(const Table& table, const std::vector<Cell>& row);
-
-// The name of a binary cell's stream (msi_database's).
-using msi_database::binaryStreamName;
-
-// UTF-8 for messages.
-std::string toUtf8(const std::u16string& text);
 
 } // namespace msi_transform

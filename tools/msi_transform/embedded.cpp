@@ -1,12 +1,12 @@
 #include "msi_transform/embedded.h"
 
 #include <algorithm>
-#include <cstring>
 #include <map>
 #include <memory>
 
 #include "msi_database/database.h"
 #include "msi_database/summary.h"
+#include "msi_database/system_tables.h"
 
 namespace msi_transform {
 
@@ -20,15 +20,9 @@ using msi_database::FileKind;
 using msi_database::SummaryProperty;
 
 const uint32_t pidTemplate = 7, pidRevision = 9;
-const char16_t summaryName[] = u"\x0005SummaryInformation";
-// What a signature covers is hashed from every stream and storage.
-const char16_t* const signatureNames[] = {u"\x0005"
-                                          u"DigitalSignature",
-                                          u"\x0005MsiDigitalSignatureEx"};
 
 std::unique_ptr<compound_file::Reader> open(common::ByteView bytes, Input input) {
-    static const uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    if (bytes.size < sizeof signature || std::memcmp(bytes.data, signature, sizeof signature))
+    if (!compound_file::hasSignature(bytes))
         throw TransformError(input, "is no compound file");
     try {
         return std::make_unique<compound_file::Reader>(bytes);
@@ -131,7 +125,7 @@ common::Bytes embedTransforms(common::ByteView base, const std::vector<LanguageS
     for (TreeEntry& entry : tree) {
         if (entry.parent != 0 || &entry == &tree[0])
             continue;
-        for (const char16_t* name : signatureNames)
+        for (const char16_t* name : msi_database::signatureStreamNames)
             if (entry.name == name)
                 throw TransformError(Input::Base,
                                      "is signed, and its signature would not match a package "
@@ -141,7 +135,7 @@ common::Bytes embedTransforms(common::ByteView base, const std::vector<LanguageS
                 throw TransformError(Input::Base, "already holds an entry named \"" +
                                                       std::to_string(storage.lcid) +
                                                       "\", the name of a language's transform");
-        if (entry.type == EntryType::Stream && entry.name == summaryName)
+        if (entry.type == EntryType::Stream && entry.name == msi_database::summaryStreamName)
             summary = &entry;
     }
     if (!summary)

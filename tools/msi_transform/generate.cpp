@@ -1,6 +1,5 @@
 #include "msi_transform/generate.h"
 
-#include <cstring>
 #include <map>
 #include <memory>
 #include <optional>
@@ -9,8 +8,9 @@
 #include "msi_database/code_page.h"
 #include "msi_database/stream_name.h"
 #include "msi_database/summary.h"
+#include "msi_database/system_tables.h"
 #include "msi_transform/apply.h"
-#include "msi_transform/diff.h"
+#include "msi_transform/transform_streams.h"
 
 namespace msi_transform {
 
@@ -39,13 +39,10 @@ enum : uint32_t {
     pidSecurity = 19,
 };
 
-const char16_t summaryName[] = u"\x0005SummaryInformation";
-
 // The compound file in `bytes`; `what` names what it should have been.
 std::unique_ptr<compound_file::Reader> openFile(common::ByteView bytes, Input input,
                                                 const std::string& what) {
-    static const uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    if (bytes.size < sizeof signature || std::memcmp(bytes.data, signature, sizeof signature))
+    if (!compound_file::hasSignature(bytes))
         throw TransformError(input, what + " (no compound file)");
     try {
         std::unique_ptr<compound_file::Reader> file(
@@ -76,7 +73,7 @@ Package readPackage(common::ByteView bytes, Input input) {
         throw TransformError(input, "is a broken installer database: " + std::string(error.what()));
     }
     try {
-        if (std::optional<compound_file::Entry> entry = file->find(summaryName))
+        if (std::optional<compound_file::Entry> entry = file->find(msi_database::summaryStreamName))
             package.summary = msi_database::readSummary(file->read(*entry));
     } catch (const FormatError& error) {
         throw TransformError(input, "has a broken summary: " + std::string(error.what()));
@@ -117,7 +114,8 @@ std::u16string summaryText(const Summary& summary, uint32_t pid) {
 
 // The summary of the transform, from both packages' summaries. A neutral
 // summary that needs a code page gets `fallbackCodePage`.
-Bytes transformSummary(const Package& base, const Package& localized, uint32_t fallbackCodePage) {
+common::Bytes transformSummary(const Package& base, const Package& localized,
+                               uint32_t fallbackCodePage) {
     const Summary& loc = localized.summary;
     Summary properties;
     const SummaryProperty* locCodePage = find(loc, pidCodePage);
@@ -183,7 +181,8 @@ common::Bytes makeTransform(common::ByteView baseBytes, common::ByteView localiz
             changes, codePage, [codePage](const std::u16string& text, std::string& bytes) {
                 return msi_database::encodeText(codePage, text, bytes);
             });
-        streams.push_back({summaryName, transformSummary(base, localized, fallbackCodePage)});
+        streams.push_back(
+            {msi_database::summaryStreamName, transformSummary(base, localized, fallbackCodePage)});
         for (Stream& stream : tables)
             streams.push_back({std::move(stream.name), std::move(stream.bytes)});
     } catch (const Refusal& refusal) {

@@ -6,6 +6,7 @@
 #include "common/file_io.h"
 #include "compound_file/compound_file.h"
 #include "msi_database/summary.h"
+#include "msi_database/system_tables.h"
 #include "msi_transform/embedded.h"
 #include "setup_pack/language_transforms.h"
 #include "setup_pack/package_info.h"
@@ -36,7 +37,7 @@ void checkOverwrites(const PackOptions& options) {
 }
 
 std::optional<std::string> summaryText(const compound_file::Reader& file, uint32_t pid) {
-    std::optional<compound_file::Entry> entry = file.find(u"\x0005SummaryInformation");
+    std::optional<compound_file::Entry> entry = file.find(msi_database::summaryStreamName);
     if (!entry)
         return std::nullopt;
     auto properties = msi_database::readSummary(file.read(*entry));
@@ -110,11 +111,8 @@ LanguagePackage makeLanguagePackage(const PackOptions& options) {
 }
 
 bool isCompoundFile(const std::string& path) {
-    static const uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     std::unique_ptr<common::MappedFile> file = mapInput(path, maxFileBytes, "4 GiB");
-    common::ByteView bytes = file->bytes();
-    return bytes.size >= sizeof signature &&
-           std::equal(signature, signature + sizeof signature, bytes.data);
+    return compound_file::hasSignature(file->bytes());
 }
 
 namespace {

@@ -1,7 +1,5 @@
 #include "setup_pack/package_info.h"
 
-#include <algorithm>
-
 #include "base/setup_format.h"
 #include "common/utf8.h"
 #include "compound_file/compound_file.h"
@@ -73,9 +71,7 @@ std::unique_ptr<common::MappedFile> mapInput(const std::string& path, uint64_t l
 }
 
 PackageInfo readPackageInfo(common::ByteView package) {
-    static const uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
-    if (package.size < sizeof signature ||
-        !std::equal(signature, signature + sizeof signature, package.data))
+    if (!compound_file::hasSignature(package))
         throw common::FormatError("is not an installer database (no compound file signature)");
     try {
         return readProperties(package);

@@ -6,11 +6,14 @@
 #include <algorithm>
 #include <map>
 
-#include "msi_transform/diff.h"
+#include "msi_database/stream_name.h"
+#include "msi_transform/transform_streams.h"
 
 namespace transform_reader {
 
 using namespace msi_transform;
+using common::Bytes;
+using msi_database::packStreamName;
 
 inline const Bytes* findStream(const std::vector<Stream>& streams, const std::u16string& name,
                                bool table) {

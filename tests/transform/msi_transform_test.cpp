@@ -1,20 +1,19 @@
-// The transform encoders and the diff, checked against fixed byte vectors
+// The diff and the transform's streams, checked against fixed byte vectors
 // and by applying the transform onto the base; what the strict application
 // refuses.
 #include <gtest/gtest.h>
 
+#include "common/utf8.h"
 #include "msi_database/stream_name.h"
 #include "msi_transform/apply.h"
-#include "msi_transform/diff.h"
 #include "transform_reader.h"
 
 namespace {
 
 using namespace msi_transform;
-
-std::vector<unsigned> units(const std::u16string& text) {
-    return std::vector<unsigned>(text.begin(), text.end());
-}
+using namespace msi_database;
+using common::Bytes;
+using common::toUtf8;
 
 Cell str(const std::u16string& text) {
     Cell cell;
@@ -64,91 +63,6 @@ const Bytes& streamNamed(const std::vector<Stream>& streams, const std::u16strin
     static const Bytes none;
     EXPECT_TRUE(found) << toUtf8(name);
     return found ? *found : none;
-}
-
-TEST(TransformEncoding, StreamNamesPackAsTheInstallerDoes) {
-    std::u16string packed;
-    EXPECT_TRUE(packStreamName(u"_Tables", true, packed));
-    EXPECT_EQ(units(packed), (std::vector<unsigned>{0x4840, 0x3F7F, 0x4164, 0x422F, 0x4836}));
-    EXPECT_TRUE(packStreamName(u"Property", true, packed));
-    EXPECT_EQ(units(packed), (std::vector<unsigned>{0x4840, 0x4559, 0x44F2, 0x4568, 0x4737}));
-    EXPECT_TRUE(packStreamName(u"_StringPool", true, packed));
-    EXPECT_EQ(units(packed),
-              (std::vector<unsigned>{0x4840, 0x3F3F, 0x4577, 0x446C, 0x3E6A, 0x44B2, 0x482F}));
-    EXPECT_TRUE(packStreamName(u"BINARY.1", false, packed));
-    EXPECT_EQ(units(packed), (std::vector<unsigned>{0x3C8B, 0x3A97, 0x409B, 0x387E}));
-    // Characters outside the alphabet stay and break the pairs.
-    EXPECT_TRUE(packStreamName(u"a-b", false, packed));
-    EXPECT_EQ(units(packed), (std::vector<unsigned>{0x4800 + 36, u'-', 0x4800 + 37}));
-    // 31 units fit, 32 do not: 60 letters pack into 30 units plus the prefix.
-    EXPECT_TRUE(packStreamName(std::u16string(60, u'A'), true, packed));
-    EXPECT_FALSE(packStreamName(std::u16string(61, u'A'), true, packed));
-    EXPECT_TRUE(packStreamName(std::u16string(62, u'A'), false, packed));
-    EXPECT_FALSE(packStreamName(std::u16string(63, u'A'), false, packed));
-    // Messages name streams unpacked, as the package's author knows them.
-    for (const char16_t* name : {u"Disk2.CAB", u"Binary.Notice", u"a-b.\u00E9", u"_StringPool"}) {
-        packStreamName(name, name[0] == u'_', packed);
-        EXPECT_EQ(msi_database::streamNameText(packed), toUtf8(name));
-    }
-    EXPECT_EQ(msi_database::streamNameText(u"\x0005SummaryInformation"),
-              "\\u0005SummaryInformation");
-}
-
-TEST(TransformEncoding, PoolCountsEveryReferenceAndFlagsMultiByteStrings) {
-    StringPool pool(1252);
-    EXPECT_EQ(pool.reference("Property"), 1u);
-    EXPECT_EQ(pool.reference("Value"), 2u);
-    EXPECT_EQ(pool.reference("Property"), 1u);
-    EXPECT_EQ(pool.reference(""), 0u);
-    EXPECT_EQ(pool.reference("\xE9t\xE9"), 3u);
-    EXPECT_EQ(pool.poolStream(), (Bytes{0xE4, 0x04, 0, 0, 8, 0, 2, 0, 5, 0, 1, 0, 3, 0, 1, 0}));
-    EXPECT_EQ(pool.dataStream(), (Bytes{'P', 'r', 'o', 'p', 'e', 'r', 't', 'y', 'V', 'a', 'l', 'u',
-                                        'e', 0xE9, 't', 0xE9}));
-
-    StringPool utf8(65001);
-    utf8.reference("plain");
-    utf8.reference("\xC3\xA9t\xC3\xA9");
-    EXPECT_EQ(utf8.poolStream(), (Bytes{0xE9, 0xFD, 0, 0, 5, 0, 1, 0, 5, 0, 1, 0x80}));
-
-    // A string of 64 KiB or more: two entries, one id.
-    StringPool big(0);
-    big.reference(std::string(0x12345, 'x'));
-    big.reference(std::string(0x12345, 'x'));
-    big.reference("after");
-    EXPECT_EQ(big.poolStream(), (Bytes{0, 0, 0, 0, 0, 0, 2, 0, 0x45, 0x23, 0x01, 0, 5, 0, 1, 0}));
-    EXPECT_EQ(big.dataStream().size(), 0x12345u + 5);
-}
-
-TEST(TransformEncoding, ReferencesTakeThreeBytesPastSixtyFiveThousandStrings) {
-    StringPool pool(0);
-    for (int i = 0; i < 0xFFFF; ++i)
-        pool.reference("s" + std::to_string(i));
-    EXPECT_EQ(pool.referenceBytes(), 2);
-    EXPECT_EQ(pool.poolStream()[3], 0);
-    EXPECT_EQ(pool.reference("last"), 0x10000u);
-    EXPECT_EQ(pool.referenceBytes(), 3);
-    EXPECT_EQ(pool.poolStream()[3], 0x80);
-    Bytes field;
-    appendField(field, keyName, {Field::String, 0, 0x10000}, 3);
-    EXPECT_EQ(field, (Bytes{0, 0, 1}));
-}
-
-TEST(TransformEncoding, FieldsOfEachWidthAndNull) {
-    Bytes out;
-    appendField(out, short2, {Field::Integer, 5, 0}, 2);
-    appendField(out, short2, {Field::Integer, -1, 0}, 2);
-    appendField(out, short2, {Field::Null, 0, 0}, 2);
-    appendField(out, long4, {Field::Integer, 100000, 0}, 2);
-    appendField(out, long4, {Field::Integer, -2, 0}, 2);
-    appendField(out, long4, {Field::Null, 0, 0}, 2);
-    appendField(out, binary, {Field::Binary, 0, 0}, 2);
-    appendField(out, binary, {Field::Null, 0, 0}, 2);
-    appendField(out, keyName, {Field::String, 0, 0x0203}, 2);
-    EXPECT_EQ(out, (Bytes{0x05, 0x80, 0xFF, 0x7F, 0,    0,                // i2
-                          0xA0, 0x86, 0x01, 0x80, 0xFE, 0xFF, 0xFF, 0x7F, // i4
-                          0,    0,    0,    0,                            // i4 null
-                          1,    0,    0,    0,                            // binary
-                          3,    2}));
 }
 
 TEST(TransformDiff, RowsAreUpdatedInsertedAndDeletedWithExactMasks) {
@@ -352,7 +266,7 @@ TEST(TransformApply, RefusesWhatDoesNotMeetTheDatabase) {
     // row) are the Installer's to apply: they are not refused.
     std::vector<Stream> withCabinet = grow;
     std::u16string streamsTable;
-    ASSERT_TRUE(msi_transform::packStreamName(u"_Streams", true, streamsTable));
+    ASSERT_TRUE(packStreamName(u"_Streams", true, streamsTable));
     withCabinet.push_back({streamsTable, Bytes{1, 0, 0, 0}});
     withCabinet.push_back({u"product.cab", Bytes{'M', 'S', 'C', 'F'}});
     EXPECT_EQ(refusal(withCabinet, one), "no refusal");
@@ -373,28 +287,6 @@ TEST(TransformApply, RefusesWhatDoesNotMeetTheDatabase) {
     EXPECT_EQ(refusal(columnsOnly, withNotes),
               "the transform adds column `Note` to table `Notes`, which exists");
     EXPECT_EQ(refusal(noCell, one), "the binary cell `Notes.N` of the transform has no stream");
-}
-
-TEST(TransformSummary, PropertySetLayout) {
-    std::map<uint32_t, SummaryProperty> properties;
-    properties[1] = {SummaryProperty::I2, 1252, "", 0};
-    properties[7] = {SummaryProperty::String, 0, "Intel;1033", 0};
-    properties[12] = {SummaryProperty::FileTime, 0, "", 0x0102030405060708ull};
-    properties[16] = {SummaryProperty::I4, 0, "", 0};
-    Bytes out = summaryStream(properties);
-    ASSERT_EQ(out.size(), 48u + 8 + 4 * 8 + 8 + 20 + 12 + 8);
-    EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{0xFE, 0xFF, 0, 0}));
-    EXPECT_EQ(Bytes(out.begin() + 28, out.begin() + 32), (Bytes{0xE0, 0x85, 0x9F, 0xF2}));
-    EXPECT_EQ(out[44], 48);              // the section's offset
-    EXPECT_EQ(out[48], out.size() - 48); // its size
-    EXPECT_EQ(out[52], 4);               // four properties
-    EXPECT_EQ(Bytes(out.begin() + 56, out.begin() + 64), (Bytes{1, 0, 0, 0, 40, 0, 0, 0}));
-    EXPECT_EQ(Bytes(out.begin() + 88, out.begin() + 96), (Bytes{2, 0, 0, 0, 0xE4, 0x04, 0, 0}));
-    // VT_LPSTR: length with the terminator, then the bytes padded to 4.
-    EXPECT_EQ(Bytes(out.begin() + 96, out.begin() + 104), (Bytes{30, 0, 0, 0, 11, 0, 0, 0}));
-    EXPECT_EQ(out[104 + 10], 0);
-    EXPECT_EQ(Bytes(out.begin() + 116, out.begin() + 128),
-              (Bytes{64, 0, 0, 0, 8, 7, 6, 5, 4, 3, 2, 1}));
 }
 
 } // namespace

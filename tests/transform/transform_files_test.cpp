@@ -19,6 +19,7 @@
 namespace {
 
 using namespace msi_transform;
+using common::Bytes;
 using Input = TransformError::Input;
 
 const std::string inputs = TRANSFORM_FILES_DIR "/";

@@ -1,0 +1,88 @@
+#include "msi_database/cells.h"
+
+#include "msi_database/database.h"
+#include "msi_database/string_pool.h"
+
+namespace msi_database {
+
+using common::FormatError;
+
+int cellBytes(int type, int refBytes) {
+    if (isBinaryType(type))
+        return 2;
+    if (type & typeString)
+        return refBytes;
+    return integerBytes(type);
+}
+
+uint32_t readCellValue(const uint8_t* at, int bytes) {
+    return bytes == 2   ? common::readLe16(at)
+           : bytes == 3 ? common::readLe16(at) | static_cast<uint32_t>(at[2]) << 16
+                        : common::readLe32(at);
+}
+
+int CellDecoder::refBytes() const {
+    return pool_.refBytes();
+}
+
+void CellDecoder::reserve(size_t count, const std::u16string& table) {
+    if (count > maxCells - cells_)
+        throw FormatError("table " + quoted(table) +
+                          " asks for more cells or text than any database holds");
+    cells_ += count;
+}
+
+Cell CellDecoder::decode(int type, uint32_t raw, const std::u16string& table) {
+    Cell cell;
+    if (raw == 0)
+        return cell; // null
+    if (isBinaryType(type)) {
+        cell.kind = Cell::Binary;
+    } else if (type & typeString) {
+        if (raw >= pool_.size())
+            throw FormatError("table " + quoted(table) + " refers to string " +
+                              std::to_string(raw) + ", past the pool's " +
+                              std::to_string(pool_.size() - 1));
+        const std::u16string& text = pool_.text(raw);
+        if (text.size() > maxCellTextUnits - units_)
+            throw FormatError("table " + quoted(table) +
+                              " asks for more cells or text than any database holds");
+        units_ += text.size();
+        cell.text = text;
+        cell.kind = text.empty() ? Cell::Null : Cell::String;
+    } else {
+        cell.kind = Cell::Integer;
+        cell.number = integerBytes(type) == 2 ? static_cast<int32_t>(raw) - 0x8000
+                                              : static_cast<int32_t>(raw ^ 0x80000000u);
+    }
+    return cell;
+}
+
+void appendField(common::Bytes& out, int type, const Field& field, int refBytes) {
+    if (isBinaryType(type)) {
+        common::appendLe16(out, field.kind == Field::Null ? 0 : 1);
+    } else if (type & typeString) {
+        uint32_t id = field.kind == Field::String ? field.stringId : 0;
+        common::appendLe16(out, static_cast<uint16_t>(id));
+        if (refBytes == 3)
+            out.push_back(static_cast<uint8_t>(id >> 16));
+    } else if (integerBytes(type) == 2) {
+        common::appendLe16(
+            out, field.kind == Field::Null
+                     ? 0
+                     : static_cast<uint16_t>(static_cast<uint32_t>(field.number) + 0x8000));
+    } else {
+        common::appendLe32(
+            out, field.kind == Field::Null ? 0 : static_cast<uint32_t>(field.number) ^ 0x80000000u);
+    }
+}
+
+std::u16string cellText(const Cell& cell) {
+    if (cell.kind == Cell::Integer) {
+        std::string digits = std::to_string(cell.number);
+        return std::u16string(digits.begin(), digits.end());
+    }
+    return cell.kind == Cell::String ? cell.text : std::u16string();
+}
+
+} // namespace msi_database

@@ -1,0 +1,85 @@
+#pragma once
+// The cells of table streams, in databases and transforms alike: integers
+// of 2 bytes offset by 0x8000 or of 4 bytes with the sign bit flipped,
+// strings as pool ids of 2 or 3 bytes, binary cells as a 2-byte marker
+// (their data is a stream of its own); 0 is null in every column.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/bytes.h"
+#include "msi_database/column_types.h"
+
+namespace msi_database {
+
+class StringPool;
+
+struct Cell {
+    enum Kind { Null, Integer, String, Binary } kind = Null;
+    int32_t number = 0;
+    std::u16string text; // String; never empty (an empty string is Null)
+    common::Bytes data;  // Binary
+    bool operator==(const Cell& other) const {
+        return kind == other.kind && number == other.number && text == other.text &&
+               data == other.data;
+    }
+    bool operator!=(const Cell& other) const { return !(*this == other); }
+};
+
+struct Column {
+    std::u16string name;
+    int type = 0; // the type word of `_Columns`, without its 0x8000 storage offset
+};
+
+struct Table {
+    std::u16string name;
+    std::vector<Column> columns; // in column order
+    std::vector<std::vector<Cell>> rows;
+};
+
+// The bytes a cell of a column of `type` takes.
+int cellBytes(int type, int refBytes);
+
+// The value of `bytes` (2, 3 or 4) little-endian bytes.
+uint32_t readCellValue(const uint8_t* at, int bytes);
+
+// Cells hold their own copy of the strings they refer to, so a few long
+// strings referred to over and over would ask for far more memory than the
+// file holds. One decoder refuses more cells, or more UTF-16 units of text
+// in them, than these; no real database comes near either.
+constexpr size_t maxCells = size_t(1) << 24;
+constexpr size_t maxCellTextUnits = size_t(1) << 27;
+
+// Turns the values of a table stream into cells, strings from one pool.
+class CellDecoder {
+  public:
+    explicit CellDecoder(StringPool& pool) : pool_(pool) {}
+    int refBytes() const;
+    // Counts `count` more cells of `table`; throws FormatError past maxCells.
+    void reserve(size_t count, const std::u16string& table);
+    // The cell of a column of `type` whose value is `raw`. Throws
+    // FormatError naming `table` for a string id past the pool, or past
+    // maxCellTextUnits of text.
+    Cell decode(int type, uint32_t raw, const std::u16string& table);
+
+  private:
+    StringPool& pool_;
+    size_t cells_ = 0, units_ = 0;
+};
+
+// A cell as written: strings already pool ids.
+struct Field {
+    enum Kind { Null, Integer, String, Binary } kind = Null;
+    int32_t number = 0;    // Integer
+    uint32_t stringId = 0; // String: pool id
+};
+
+// Appends a field of a column of `type`, string ids in `refBytes` bytes,
+// binary cells as 1 (set) or 0.
+void appendField(common::Bytes& out, int type, const Field& field, int refBytes);
+
+// A cell as the text of a key: integers in decimal, null and binary empty.
+std::u16string cellText(const Cell& cell);
+
+} // namespace msi_database

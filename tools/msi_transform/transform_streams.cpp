@@ -1,0 +1,141 @@
+#include "msi_transform/transform_streams.h"
+
+#include "common/utf8.h"
+#include "msi_database/stream_name.h"
+#include "msi_database/string_pool.h"
+#include "msi_database/system_tables.h"
+
+namespace msi_transform {
+
+namespace {
+
+using msi_database::Field;
+
+struct Writer {
+    msi_database::StringPoolWriter pool;
+    const Encoder& encode;
+    std::vector<Stream> streams;
+
+    uint32_t reference(const std::u16string& text) {
+        std::string bytes;
+        if (!encode(text, bytes))
+            throw Refusal("the code page of the transform cannot hold the text \"" +
+                          common::toUtf8(text) + "\"");
+        return pool.reference(bytes);
+    }
+
+    Field field(const Cell& cell) {
+        Field out;
+        out.kind = static_cast<Field::Kind>(cell.kind);
+        out.number = cell.number;
+        if (cell.kind == Cell::String)
+            out.stringId = reference(cell.text);
+        return out;
+    }
+};
+
+struct EncodedRow {
+    uint16_t mask;
+    std::vector<Field> fields; // in column order; absent columns are Null
+    std::vector<bool> present;
+};
+
+} // namespace
+
+std::vector<Stream> transformStreams(const std::vector<TableChange>& changes, uint32_t codePage,
+                                     const Encoder& encode) {
+    Writer writer{msi_database::StringPoolWriter(codePage), encode, {}};
+    struct Pending {
+        std::u16string name;
+        std::vector<Column> columns;
+        std::vector<EncodedRow> rows;
+    };
+    std::vector<Pending> tables;
+    const std::u16string tablesName = msi_database::tablesTableName,
+                         columnsName = msi_database::columnsTableName;
+    Pending tablesTable{tablesName, msi_database::systemColumns(tablesName), {}};
+    Pending columnsTable{columnsName, msi_database::systemColumns(columnsName), {}};
+
+    // Pool ids first, in the order the rows reference them; the streams are
+    // encoded afterwards, when the width of a reference is known.
+    for (const TableChange& change : changes) {
+        const Table& table = *change.table;
+        if (change.added) {
+            uint32_t nameId = writer.reference(table.name);
+            tablesTable.rows.push_back({0x0101, {{Field::String, 0, nameId}}, {true}});
+            for (size_t i = 0; i < table.columns.size(); ++i) {
+                uint32_t tableId = writer.reference(table.name);
+                uint32_t columnId = writer.reference(table.columns[i].name);
+                columnsTable.rows.push_back({0x0401,
+                                             {{Field::String, 0, tableId},
+                                              {Field::Integer, static_cast<int32_t>(i + 1), 0},
+                                              {Field::String, 0, columnId},
+                                              {Field::Integer, table.columns[i].type, 0}},
+                                             {true, true, true, true}});
+            }
+        }
+        Pending pending{table.name, table.columns, {}};
+        for (const RowChange& row : change.rows) {
+            EncodedRow encoded;
+            size_t count = table.columns.size();
+            encoded.fields.resize(count);
+            encoded.present.assign(count, false);
+            for (size_t i = 0; i < count; ++i) {
+                bool key = (table.columns[i].type & msi_database::typeKey) != 0;
+                bool present = row.op == RowChange::Insert || key ||
+                               (row.op == RowChange::Update && (row.mask & (1u << i)));
+                if (!present)
+                    continue;
+                encoded.present[i] = true;
+                encoded.fields[i] = writer.field(row.cells[i]);
+                if (row.op != RowChange::Delete &&
+                    msi_database::isBinaryType(table.columns[i].type) &&
+                    row.cells[i].kind == Cell::Binary) {
+                    Stream cell;
+                    msi_database::packStreamName(msi_database::binaryStreamName(table, row.cells),
+                                                 false, cell.name);
+                    cell.bytes = row.cells[i].data;
+                    writer.streams.push_back(std::move(cell));
+                }
+            }
+            encoded.mask = row.op == RowChange::Insert
+                               ? static_cast<uint16_t>(0x0001 | (count << 8))
+                           : row.op == RowChange::Update ? row.mask
+                                                         : 0;
+            pending.rows.push_back(std::move(encoded));
+        }
+        tables.push_back(std::move(pending));
+    }
+    if (!tablesTable.rows.empty()) {
+        tables.insert(tables.begin(), std::move(columnsTable));
+        tables.insert(tables.begin(), std::move(tablesTable));
+    }
+
+    std::vector<Stream> streams;
+    int refBytes = writer.pool.referenceBytes();
+    for (const Pending& table : tables) {
+        Stream stream;
+        msi_database::packStreamName(table.name, true, stream.name);
+        for (const EncodedRow& row : table.rows) {
+            stream.bytes.push_back(static_cast<uint8_t>(row.mask));
+            stream.bytes.push_back(static_cast<uint8_t>(row.mask >> 8));
+            for (size_t i = 0; i < table.columns.size(); ++i)
+                if (row.present[i])
+                    msi_database::appendField(stream.bytes, table.columns[i].type, row.fields[i],
+                                              refBytes);
+        }
+        streams.push_back(std::move(stream));
+    }
+    Stream pool, data;
+    msi_database::packStreamName(msi_database::poolStreamName, true, pool.name);
+    msi_database::packStreamName(msi_database::poolDataStreamName, true, data.name);
+    pool.bytes = writer.pool.poolStream();
+    data.bytes = writer.pool.dataStream();
+    streams.insert(streams.begin(), std::move(data));
+    streams.insert(streams.begin(), std::move(pool));
+    for (Stream& cell : writer.streams)
+        streams.push_back(std::move(cell));
+    return streams;
+}
+
+} // namespace msi_transform
