@@ -26,7 +26,7 @@ class Switches : public FreshSetupState {
             SCOPED_TRACE(c.commandLine ? c.commandLine : "(null)");
             setupState = SetupState();
             ASSERT_TRUE(selectLanguage(german));
-            parseCommandLine(c.commandLine);
+            applySwitches(readSwitches(c.commandLine));
             expectSelected(c.languageId);
             EXPECT_EQ(setupState.languageFixed, c.languageFixed);
             EXPECT_EQ(setupState.silent, c.silent);
@@ -36,31 +36,7 @@ class Switches : public FreshSetupState {
     }
 };
 
-void expectTokens(const char* commandLine, std::initializer_list<const char*> expected) {
-    SCOPED_TRACE(commandLine ? commandLine : "(null)");
-    List<Text> tokens;
-    splitSwitches(commandLine, tokens);
-    ASSERT_EQ(tokens.size(), expected.size());
-    size_t i = 0;
-    for (const char* token : expected)
-        EXPECT_STREQ(tokens[i++].c_str(), token);
-}
 } // namespace
-
-TEST(SplitSwitches, CutsAtEverySlashAndDropsTrailingBlanksOnly) {
-    expectTokens("setup.exe /S  /L1036 \t /W   ", {"/S", "/L1036 \t", "/W"});
-    expectTokens("/S/W", {"/S", "/W"});
-    expectTokens("/L10/36", {"/L10", "/36"});
-    expectTokens("a / b //", {"/ b", "/", "/"});
-    expectTokens("/L\t", {"/L\t"});
-    expectTokens("/   ", {"/"});
-}
-
-TEST(SplitSwitches, TextWithoutSlashGivesNoToken) {
-    expectTokens(nullptr, {});
-    expectTokens("", {});
-    expectTokens("-S S \\L1036", {});
-}
 
 TEST_F(Switches, LaterSwitchesWinExceptThatSilentKeepsAFixedLanguage) {
     expectOutcomes({
@@ -139,7 +115,7 @@ TEST_F(Switches, ProgressOnlyIsQuietUnlessSilentIsGivenTooAndOnlyAnLNamesTheLang
         {"/S /L1031", true}, {"/P", false}, {"/L9999 /S", false}};
     for (const auto& c : named) {
         setupState = SetupState();
-        parseCommandLine(c.first);
+        applySwitches(readSwitches(c.first));
         EXPECT_EQ(setupState.languageNamed, c.second) << c.first;
     }
 }
