@@ -180,8 +180,8 @@ bool olefileFinds(const std::string& python, const std::string& file,
         manifest << '\t' << data << '\n';
     }
     manifest.close();
-    return run(python + " " SOURCE_DIR "/tests/compound_file/olefile_check.py " + file + " " + file +
-               ".manifest " + kMsiClass.text() + (ours ? " --red-black" : ""));
+    return run(python + " " SOURCE_DIR "/tests/compound_file/olefile_check.py " + file + " " +
+               file + ".manifest " + kMsiClass.text() + (ours ? " --red-black" : ""));
 }
 
 // Storages three deep, each with its class id: 40 in the root beside its
