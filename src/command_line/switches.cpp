@@ -5,18 +5,6 @@
 #include "base/decimal.h"
 #include "base/setup_format.h"
 
-void splitSwitches(const char* commandLine, List<Text>& tokens) {
-    const char* slash = commandLine ? std::strchr(commandLine, '/') : nullptr;
-    while (slash) {
-        const char* next = std::strchr(slash + 1, '/');
-        size_t length = next ? static_cast<size_t>(next - slash) : std::strlen(slash);
-        while (length > 0 && slash[length - 1] == ' ')
-            --length;
-        tokens.add(Text(slash, length));
-        slash = next;
-    }
-}
-
 namespace {
 // Whether the token's text after its '/' begins with `word` (lower-case
 // letters) in any case.

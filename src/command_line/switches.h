@@ -1,12 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "base/list.h"
 #include "base/text.h"
-
-// Cuts the command line into switch tokens: each runs from a '/' up to the
-// next '/' or the end, with trailing blanks (code 32 only) removed.
-void splitSwitches(const char* commandLine, List<Text>& tokens);
 
 // What the switches of a command line ask for.
 struct SetupSwitches {

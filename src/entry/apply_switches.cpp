@@ -22,7 +22,3 @@ void applySwitches(const SetupSwitches& found) {
     if (found.wait)
         setupState.waitForInstaller = true;
 }
-
-void parseCommandLine(const char* commandLine) {
-    applySwitches(readSwitches(commandLine));
-}

@@ -7,6 +7,3 @@
 // quiet and, without such an /L, fixes English; /P shows the installer's
 // progress unless /S is given too. /?, /help and /log are the entry's.
 void applySwitches(const SetupSwitches& found);
-
-// applySwitches on the switches of `commandLine`; null counts as empty.
-void parseCommandLine(const char* commandLine);

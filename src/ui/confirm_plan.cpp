@@ -56,6 +56,5 @@ ConfirmPlan planConfirm(const ConfirmFacts& facts) {
     }
     if (facts.check == InstallCheck::Upgrade)
         plan.question = ConfirmQuestion::upgradeQuestion;
-    plan.launch = true;
     return plan;
 }

@@ -24,7 +24,6 @@ int32_t setupExitCode(SetupEnd end, uint32_t installerExitCode);
 
 // What the OK command knows before it acts.
 struct ConfirmFacts {
-    int32_t chosenLanguage;   // the combo box's item data (-1: nothing chosen)
     int32_t selectedLanguage; // setupState.languageId after selecting the chosen one
     bool packageEmbedded;     // the setup carries PACKAGEFILE
     bool packageNamed;        // PACKAGENAME is not empty
@@ -44,9 +43,33 @@ struct ConfirmPlan {
     bool besideSetup = false;      // not embedded: both files are in the current directory
     bool undecided = false;        // stop: a shown dialog stays, a hidden one ends undecided
     ConfirmQuestion question = ConfirmQuestion::none;
-    bool launch = false; // start the installer (after a question, only when it is accepted)
-    bool wait = false;   // wait for the installer and take its exit code
-    SetupEnd endWithoutWait = SetupEnd::installerStarted; // launched, not waiting
+    bool wait = false; // wait for the installer and take its exit code
 };
 
 ConfirmPlan planConfirm(const ConfirmFacts& facts);
+
+// Carries out the plan through `acts`, which the dialog does with Windows:
+//   bool writeFiles()            false: not written, the user was told
+//   void nameFilesBesideSetup()  both paths in the current directory
+//   void refuseLaterVersion()
+//   bool upgradeAccepted()
+//   bool startInstaller()
+// Gives how the command ends; undecided leaves a shown dialog for another
+// try, installerEnded means the installer was started to be waited for.
+template <class Acts> SetupEnd carryOutConfirm(const ConfirmPlan& plan, Acts& acts) {
+    if (plan.writeFiles && !acts.writeFiles())
+        return SetupEnd::extractionFailed;
+    if (plan.besideSetup)
+        acts.nameFilesBesideSetup();
+    if (plan.undecided)
+        return SetupEnd::undecided;
+    if (plan.question == ConfirmQuestion::laterVersionRefusal) {
+        acts.refuseLaterVersion();
+        return SetupEnd::laterVersionInstalled;
+    }
+    if (plan.question == ConfirmQuestion::upgradeQuestion && !acts.upgradeAccepted())
+        return SetupEnd::upgradeDeclined;
+    if (!acts.startInstaller())
+        return SetupEnd::launchFailed;
+    return plan.wait ? SetupEnd::installerEnded : SetupEnd::installerStarted;
+}

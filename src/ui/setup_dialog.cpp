@@ -125,6 +125,38 @@ void startWatching(HWND dialog) {
     }
 }
 
+// The OK command's acts, as carryOutConfirm calls them.
+struct DialogActs {
+    HWND dialog;
+    InstallCheck check;
+
+    bool writeFiles() {
+        Text notCreated;
+        if (extractPackageFiles(notCreated))
+            return true;
+        if (!notCreated.empty())
+            showCreateFailure(notCreated);
+        showMessage(dialog, "Could not extract files.", setupState.productName, MB_OK);
+        return false;
+    }
+    void nameFilesBesideSetup() {
+        Text directory = currentDirectory();
+        prefixWithCurrentDirectory(setupState.packagePath, directory);
+        prefixWithCurrentDirectory(setupState.transformPath, directory);
+    }
+    void refuseLaterVersion() {
+        showProductMessage(dialog, MessageRow::laterVersionRefusal, MB_OK);
+    }
+    bool upgradeAccepted() {
+        ShowWindow(dialog, SW_HIDE);
+        return showProductMessage(dialog, MessageRow::upgradeQuestion, MB_OKCANCEL) == IDOK;
+    }
+    bool startInstaller() {
+        installerProcess = launchInstaller(setupState.packagePath, setupState.transformPath, check);
+        return installerProcess.isOpen();
+    }
+};
+
 // Gathers what the OK command needs to know, then carries out its plan.
 void confirm(HWND dialog) {
     phase = DialogPhase::confirming;
@@ -135,12 +167,10 @@ void confirm(HWND dialog) {
 
     HWND combo = GetDlgItem(dialog, IDC_LANGUAGE);
     LRESULT index = SendMessageA(combo, CB_GETCURSEL, 0, 0);
-    int32_t chosen = static_cast<int32_t>(SendMessageA(combo, CB_GETITEMDATA, index, 0));
-    selectLanguage(chosen);
+    selectLanguage(static_cast<int32_t>(SendMessageA(combo, CB_GETITEMDATA, index, 0)));
     setupState.packageEmbedded = resourceExists(setup_format::packageResource);
 
     ConfirmFacts facts;
-    facts.chosenLanguage = chosen;
     facts.selectedLanguage = setupState.languageId;
     facts.packageEmbedded = setupState.packageEmbedded;
     facts.packageNamed = !packageFileName.empty();
@@ -157,38 +187,13 @@ void confirm(HWND dialog) {
         setupState.transformPath = transformFileName(plan.transformLanguage);
     else
         setupState.transformPath.clear();
-    Text notCreated;
-    if (plan.writeFiles && !extractPackageFiles(notCreated)) {
-        if (!notCreated.empty())
-            showCreateFailure(notCreated);
-        showMessage(dialog, "Could not extract files.", setupState.productName, MB_OK);
-        return endSetup(dialog, SetupEnd::extractionFailed);
-    }
-    if (plan.besideSetup) {
-        Text directory = currentDirectory();
-        prefixWithCurrentDirectory(setupState.packagePath, directory);
-        prefixWithCurrentDirectory(setupState.transformPath, directory);
-    }
-
-    if (plan.undecided)
+    DialogActs acts{dialog, facts.check};
+    SetupEnd end = carryOutConfirm(plan, acts);
+    if (end == SetupEnd::undecided)
         return endUndecided(dialog);
-    if (plan.question == ConfirmQuestion::laterVersionRefusal) {
-        showProductMessage(dialog, MessageRow::laterVersionRefusal, MB_OK);
-        return endSetup(dialog, SetupEnd::laterVersionInstalled);
-    }
-    if (plan.question == ConfirmQuestion::upgradeQuestion) {
-        ShowWindow(dialog, SW_HIDE);
-        if (showProductMessage(dialog, MessageRow::upgradeQuestion, MB_OKCANCEL) != IDOK)
-            return endSetup(dialog, SetupEnd::upgradeDeclined);
-    }
-
-    installerProcess =
-        launchInstaller(setupState.packagePath, setupState.transformPath, facts.check);
-    if (!installerProcess.isOpen())
-        return endSetup(dialog, SetupEnd::launchFailed);
-    if (plan.wait)
+    if (end == SetupEnd::installerEnded)
         return startWatching(dialog);
-    endSetup(dialog, plan.endWithoutWait);
+    endSetup(dialog, end);
 }
 
 // True when the installer that the setup waits for still runs.

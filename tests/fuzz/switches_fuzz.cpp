@@ -43,25 +43,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const char* line = commandLine.c_str(); // ends at the first NUL, as a command line does
     size_t length = std::strlen(line);
 
-    List<Text> tokens;
-    splitSwitches(line, tokens);
-    // The tokens are the text from its first '/' on, cut before each '/',
-    // with only the blanks at their ends removed.
-    const char* rest = std::strchr(line, '/');
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        const Text& token = tokens[i];
-        FUZZ_CHECK(rest && token.size() >= 1 && token[0] == '/');
-        FUZZ_CHECK(std::memchr(token.c_str() + 1, '/', token.size() - 1) == nullptr);
-        FUZZ_CHECK(token.size() == 1 || token[token.size() - 1] != ' ');
-        FUZZ_CHECK(std::memcmp(rest, token.c_str(), token.size()) == 0);
-        rest += token.size();
-        while (*rest == ' ')
-            ++rest;
-        FUZZ_CHECK(*rest == '/' || *rest == '\0');
-    }
-    FUZZ_CHECK(rest == nullptr ? tokens.empty() : *rest == '\0');
-    FUZZ_CHECK(length == 0 || tokens.size() <= length);
-
     SetupArguments arguments = splitArguments(line);
     FUZZ_CHECK(arguments.switches.size() <= length);
     FUZZ_CHECK(std::strchr(line, '=') || arguments.switches == line);
@@ -82,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(std::strstr(arguments.switches.c_str(), found.logSwitch.c_str()));
 
     setupState = SetupState();
-    parseCommandLine(arguments.switches.c_str());
+    applySwitches(found);
     const SetupState& state = setupState;
     FUZZ_CHECK(state.languageIndex >= 0 && state.languageIndex < languageCount);
     FUZZ_CHECK(LanguageTable[state.languageIndex].lcid == state.languageId);

@@ -180,8 +180,8 @@ bool olefileFinds(const std::string& python, const std::string& file,
         manifest << '\t' << data << '\n';
     }
     manifest.close();
-    return run(python + " " SOURCE_DIR "/tests/unit/olefile_check.py " + file + " " + file +
-               ".manifest " + kMsiClass.text() + (ours ? " --red-black" : ""));
+    return run(python + " " SOURCE_DIR "/tests/compound_file/olefile_check.py " + file + " " +
+               file + ".manifest " + kMsiClass.text() + (ours ? " --red-black" : ""));
 }
 
 // Storages three deep, each with its class id: 40 in the root beside its
@@ -278,7 +278,7 @@ TEST(CompoundFile, WeReadWhatWineWrote) {
             bytes.push_back(static_cast<uint8_t>(i * 7 + size));
     }
     for (const char* name : {"wine-v3.cfb", "wine-v4.cfb"}) {
-        Bytes file = load(SOURCE_DIR "/tests/unit/compound_file_data/" + std::string(name));
+        Bytes file = load(SOURCE_DIR "/tests/compound_file/data/" + std::string(name));
         EXPECT_EQ(Reader(file).rootClass(), kMsiClass) << name;
         EXPECT_TRUE(allStreams(file) == expected) << name;
     }
@@ -321,7 +321,7 @@ TEST(CompoundFile, CheckStreamsRefusesWhatReadingEveryStreamRefuses) {
     };
     size_t storageStreamRefused = 0;
     for (const char* name : {"wine-v3.cfb", "wine-v4.cfb"}) {
-        const Bytes whole = load(SOURCE_DIR "/tests/unit/compound_file_data/" + std::string(name));
+        const Bytes whole = load(SOURCE_DIR "/tests/compound_file/data/" + std::string(name));
         for (size_t size = whole.size(); size > whole.size() / 2; size -= 64) {
             const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
             if (!refusal([&] { Reader{cut}; }).empty())

@@ -26,7 +26,7 @@ class Switches : public FreshSetupState {
             SCOPED_TRACE(c.commandLine ? c.commandLine : "(null)");
             setupState = SetupState();
             ASSERT_TRUE(selectLanguage(german));
-            parseCommandLine(c.commandLine);
+            applySwitches(readSwitches(c.commandLine));
             expectSelected(c.languageId);
             EXPECT_EQ(setupState.languageFixed, c.languageFixed);
             EXPECT_EQ(setupState.silent, c.silent);
@@ -36,31 +36,7 @@ class Switches : public FreshSetupState {
     }
 };
 
-void expectTokens(const char* commandLine, std::initializer_list<const char*> expected) {
-    SCOPED_TRACE(commandLine ? commandLine : "(null)");
-    List<Text> tokens;
-    splitSwitches(commandLine, tokens);
-    ASSERT_EQ(tokens.size(), expected.size());
-    size_t i = 0;
-    for (const char* token : expected)
-        EXPECT_STREQ(tokens[i++].c_str(), token);
-}
 } // namespace
-
-TEST(SplitSwitches, CutsAtEverySlashAndDropsTrailingBlanksOnly) {
-    expectTokens("setup.exe /S  /L1036 \t /W   ", {"/S", "/L1036 \t", "/W"});
-    expectTokens("/S/W", {"/S", "/W"});
-    expectTokens("/L10/36", {"/L10", "/36"});
-    expectTokens("a / b //", {"/ b", "/", "/"});
-    expectTokens("/L\t", {"/L\t"});
-    expectTokens("/   ", {"/"});
-}
-
-TEST(SplitSwitches, TextWithoutSlashGivesNoToken) {
-    expectTokens(nullptr, {});
-    expectTokens("", {});
-    expectTokens("-S S \\L1036", {});
-}
 
 TEST_F(Switches, LaterSwitchesWinExceptThatSilentKeepsAFixedLanguage) {
     expectOutcomes({
@@ -139,33 +115,45 @@ TEST_F(Switches, ProgressOnlyIsQuietUnlessSilentIsGivenTooAndOnlyAnLNamesTheLang
         {"/S /L1031", true}, {"/P", false}, {"/L9999 /S", false}};
     for (const auto& c : named) {
         setupState = SetupState();
-        parseCommandLine(c.first);
+        applySwitches(readSwitches(c.first));
         EXPECT_EQ(setupState.languageNamed, c.second) << c.first;
     }
 }
 
-TEST(ReadSwitches, LogTakesTheRestOfItsTokenAndHelpIsAQuestionMarkOrAWord) {
+// /log and /extract take the rest of their token alike; a '/' inside it is
+// part of the path, never a switch: only one after a blank or outside
+// quotes starts the next token.
+TEST(ReadSwitches, LogAndExtractTakeTheRestOfTheirTokenAndHelpIsAQuestionMarkOrAWord) {
     struct {
         const char* commandLine;
         const char* logSwitch; // empty: no /log
         const char* logPath;
+        const char* extractSwitch; // empty: no /extract
+        const char* folder;
         int32_t language;
         bool help;
+        char quiet; // 'S', 'P' or none
     } const cases[] = {
         {"/LOG=\"C:\\My Logs\\x.log\" /L1036", "/LOG=\"C:\\My Logs\\x.log\"", "C:\\My Logs\\x.log",
-         1036, false},
-        {"/L1031 /Log:x.log /?", "/Log:x.log", "x.log", 1031, true},
-        {"/log   x.log   /HELP", "/log   x.log", "x.log", 0, true},
-        {"/log \"x.log", "/log \"x.log", "x.log", 0, false},
+         "", "", 1036, false, 0},
+        {"/L1031 /Log:x.log /?", "/Log:x.log", "x.log", "", "", 1031, true, 0},
+        {"/log   x.log   /HELP", "/log   x.log", "x.log", "", "", 0, true, 0},
+        {"/log \"x.log", "/log \"x.log", "x.log", "", "", 0, false, 0},
         // The last one counts; an empty one is given, to be refused.
-        {"/log a.log /log= /help", "/log=", "", 0, true},
-        {"/log", "/log", "", 0, false},
-        // A '/' inside the path is part of it, never a switch: only one
-        // after a blank or outside quotes starts the next token.
-        {"/log C:/x.log", "/log C:/x.log", "C:/x.log", 0, false},
-        {"/log=logs/p.log /L1036", "/log=logs/p.log", "logs/p.log", 1036, false},
-        {"/log \"C:/logs /s.log\" /?", "/log \"C:/logs /s.log\"", "C:/logs /s.log", 0, true},
-        {"/logfile x.log /helper /h", "", "", 0, false},
+        {"/log a.log /log= /help", "/log=", "", "", "", 0, true, 0},
+        {"/log", "/log", "", "", "", 0, false, 0},
+        {"/extract", "", "", "/extract", "", 0, false, 0},
+        {"/extractor x /extract= /P", "", "", "/extract=", "", 0, false, 'P'},
+        {"/log C:/x.log", "/log C:/x.log", "C:/x.log", "", "", 0, false, 0},
+        {"/log=logs/p.log /L1036", "/log=logs/p.log", "logs/p.log", "", "", 1036, false, 0},
+        {"/log \"C:/logs /s.log\" /?", "/log \"C:/logs /s.log\"", "C:/logs /s.log", "", "", 0, true,
+         0},
+        {"/EXTRACT=D:/out/x /L1036", "", "", "/EXTRACT=D:/out/x", "D:/out/x", 1036, false, 0},
+        {"/log=a/b.log /Extract:out /s", "/log=a/b.log", "a/b.log", "/Extract:out", "out", 0, false,
+         'S'},
+        {"/S /extract \"C:\\Admin Share\\x\" /log l.log", "/log l.log", "l.log",
+         "/extract \"C:\\Admin Share\\x\"", "C:\\Admin Share\\x", 0, false, 'S'},
+        {"/logfile x.log /helper /h", "", "", "", "", 0, false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.commandLine);
@@ -173,35 +161,13 @@ TEST(ReadSwitches, LogTakesTheRestOfItsTokenAndHelpIsAQuestionMarkOrAWord) {
         EXPECT_EQ(found.logGiven, *c.logSwitch != '\0');
         EXPECT_EQ(found.logSwitch, c.logSwitch);
         EXPECT_EQ(found.logPath, c.logPath);
-        EXPECT_EQ(found.language, c.language);
-        EXPECT_EQ(found.help, c.help);
-        // No piece of a path is read as /S or /P.
-        EXPECT_FALSE(found.silent || found.progressOnly);
-    }
-}
-
-TEST(ReadSwitches, ExtractTakesItsFolderAsLogTakesItsPath) {
-    struct {
-        const char* commandLine;
-        const char* extractSwitch; // empty: no /extract
-        const char* folder;
-        const char* logPath;
-        bool silent;
-    } const cases[] = {
-        {"/S /extract \"C:\\Admin Share\\x\" /log l.log", "/extract \"C:\\Admin Share\\x\"",
-         "C:\\Admin Share\\x", "l.log", true},
-        {"/EXTRACT=D:/out/x /L1036", "/EXTRACT=D:/out/x", "D:/out/x", "", false},
-        {"/log=a/b.log /Extract:out /s", "/Extract:out", "out", "a/b.log", true},
-        {"/extract", "/extract", "", "", false},
-        {"/extractor x /extract= /P", "/extract=", "", "", false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.commandLine);
-        SetupSwitches found = readSwitches(c.commandLine);
         EXPECT_EQ(found.extractGiven, *c.extractSwitch != '\0');
         EXPECT_EQ(found.extractSwitch, c.extractSwitch);
         EXPECT_EQ(found.extractFolder, c.folder);
-        EXPECT_EQ(found.logPath, c.logPath);
-        EXPECT_EQ(found.silent, c.silent);
+        EXPECT_EQ(found.language, c.language);
+        EXPECT_EQ(found.help, c.help);
+        // No piece of a path is read as /S or /P.
+        EXPECT_EQ(found.silent, c.quiet == 'S');
+        EXPECT_EQ(found.progressOnly, c.quiet == 'P');
     }
 }
