@@ -3,33 +3,10 @@
 // file: product code, version and language lists.
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
-// Exit codes: small, so that a Unix shell running the tool under Wine sees
-// them unchanged (it keeps only the low 8 bits).
-enum PackExit : int {
-    packSuccess = 0,
-    packUsage = 1,    // unknown option, missing value, missing --msi or --out
-    packBadInput = 2, // a file or value that cannot go into a setup
-    packWriteFailed = 3,
-};
-
-// A failure that names the input it is about ("--version", a file path) and
-// why; main prints it as "setup-pack: <input>: <reason>".
-class PackError : public std::runtime_error {
-  public:
-    PackError(int exitCode, std::string input, const std::string& reason)
-        : std::runtime_error(reason), exitCode_(exitCode), input_(std::move(input)) {}
-    int exitCode() const { return exitCode_; }
-    const std::string& input() const { return input_; }
-
-  private:
-    int exitCode_;
-    std::string input_;
-};
+#include "setup_pack/pack_error.h"
 
 struct TransformInput {
     int32_t lcid = 0;

@@ -5,7 +5,7 @@
 #include "base/setup_format.h"
 #include "common/file_io.h"
 #include "common/utf8.h"
-#include "setup_pack/options.h"
+#include "setup_pack/pack_error.h"
 
 namespace {
 
