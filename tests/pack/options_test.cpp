@@ -260,25 +260,21 @@ TEST(PackOptions, ProductCodeIsABracedGuidWrittenInUpperCase) {
     }
 }
 
-TEST(PackOptions, VersionIsOneToFourNumbersThatFitSixteenBits) {
-    for (const char* version :
-         {"1", "1.0", "1.0.0", "2.3.4.5", "0.0.0.0", "65535.65535.65535.65535"})
-        EXPECT_NO_THROW(checkVersion(version, "--version")) << version;
-    PackError empty = errorOf([] { checkVersion("", "--version"); });
-    EXPECT_EQ(empty.exitCode(), packBadInput);
-    EXPECT_STREQ(empty.what(), "version is empty");
-    for (const char* version :
-         {"1.70000", // would spill into the major number
-          "65536",   // the same for the major number
-          "1..3",    // the setup stops at the empty piece
-          "1.", ".5", "1.x", " 1", "1.-2", "+1", "1.2.3.4.5", "4294967297"}) // beyond 32 bits
-    {
-        PackError error = errorOf([&] { checkVersion(version, "--version"); });
-        EXPECT_EQ(error.exitCode(), packBadInput) << version;
+// The grammar is version_test's; here each refusal names the option and
+// the text.
+TEST(PackOptions, VersionRefusalsSayWhy) {
+    EXPECT_NO_THROW(checkVersion("65535.0.1.2", "--version"));
+    struct Case {
+        const char* version;
+        const char* reason;
+    } cases[] = {{"", "version is empty"},
+                 {"1.2.3.4.5", "version \"1.2.3.4.5\" has more than four numbers"},
+                 {"1.70000", "version \"1.70000\" is not one to four numbers 0-65535"}};
+    for (const Case& c : cases) {
+        PackError error = errorOf([&] { checkVersion(c.version, "--version"); });
+        EXPECT_EQ(error.exitCode(), packBadInput) << c.version;
         EXPECT_EQ(error.input(), "--version");
-        EXPECT_NE(std::string(error.what()).find(std::string("\"") + version + "\""),
-                  std::string::npos)
-            << error.what();
+        EXPECT_NE(std::string(error.what()).find(c.reason), std::string::npos) << error.what();
     }
 }
 

@@ -148,19 +148,20 @@ bool sameProductCode(const std::string& a, const std::string& b) {
 }
 
 void checkVersion(const std::string& version, const std::string& input) {
-    uint32_t versionMS = 0, versionLS = 0;
-    if (!parseVersion(Text(version.c_str(), version.size()), versionMS, versionLS))
+    switch (strictVersionFault(Text(version.c_str(), version.size()))) {
+    case VersionFault::None:
+        return;
+    case VersionFault::Empty:
         throw PackError(packBadInput, input, "version is empty");
-    std::vector<std::string> parts = pieces(version, '.');
-    if (parts.size() > 4)
+    case VersionFault::MoreThanFourNumbers:
         throw PackError(packBadInput, input,
                         "version \"" + version + "\" has more than four numbers");
-    for (const std::string& part : parts) {
-        if (!allDigits(part) || part.size() > 5 || readDecimal(part.c_str(), part.size()) > 65535)
-            throw PackError(packBadInput, input,
-                            "version \"" + version +
-                                "\" is not one to four numbers 0-65535 separated by dots");
+    case VersionFault::NotNumbers:
+        break;
     }
+    throw PackError(packBadInput, input,
+                    "version \"" + version +
+                        "\" is not one to four numbers 0-65535 separated by dots");
 }
 
 int32_t checkLanguage(const std::string& lcidText, const std::string& input) {
