@@ -29,3 +29,8 @@ class PackError : public std::runtime_error {
     int exitCode_;
     std::string input_;
 };
+
+// A malformed command line: the option at fault and why, pointing to --help.
+inline PackError usageError(const std::string& input, const std::string& reason) {
+    return PackError(packUsage, input, reason + " (see --help)");
+}
