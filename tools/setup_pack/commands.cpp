@@ -71,6 +71,7 @@ const unsigned packing = forPack | forMakeTransform;
 
 const std::vector<OptionSpec> table = {
     {"--msi", true, packing, "  --msi PATH              the product's Windows Installer package\n",
+     nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) {
          readPath(line.pack.msiPath, option, value);
      }},
@@ -79,25 +80,22 @@ const std::vector<OptionSpec> table = {
      "                          language other than 1033 (1031, 1034, 1036, 1040,\n"
      "                          1043, 1046): its transform is made and embedded;\n"
      "                          repeatable\n",
-     readTransform},
+     nullptr, nullptr, readTransform},
     {"--transform", true, forPack,
-     "  --transform LCID=PATH   a ready-made transform for such a language\n", readTransform},
+     "  --transform LCID=PATH   a ready-made transform for such a language\n", nullptr, nullptr,
+     readTransform},
     {"--languages", true, forPack,
      "  --languages LIST        languages offered, e.g. 1033;1036\n"
      "                          (default: 1033 and the languages' LCIDs in order)\n",
-     [](ParsedLine& line, Option option, Option value) {
-         once(line.pack.languages, option, value);
-         checkLanguageList(value, option);
-     }},
+     &PackCommand::languages, checkLanguageList},
     {"--product-name", true, forPack,
-     "  --product-name TEXT     default: the package's ProductName\n",
-     [](ParsedLine& line, Option option, Option value) {
-         once(line.pack.productName, option, value);
+     "  --product-name TEXT     default: the package's ProductName\n", &PackCommand::productName,
+     [](Option value, Option option) {
          if (value.empty())
              throw PackError(packBadInput, option, "the product name is empty");
      }},
     {"--product-code", true, forPack,
-     "  --product-code GUID     default: the package's ProductCode\n",
+     "  --product-code GUID     default: the package's ProductCode\n", nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) {
          once(line.pack.productCode, option, value);
          line.pack.productCode = canonicalProductCode(value, option);
@@ -105,17 +103,15 @@ const std::vector<OptionSpec> table = {
     {"--version", true, forPack,
      "  --version TEXT          default: the package's ProductVersion; one to four\n"
      "                          numbers 0-65535 separated by dots\n",
-     [](ParsedLine& line, Option option, Option value) {
-         once(line.pack.version, option, value);
-         checkVersion(value, option);
-     }},
+     &PackCommand::version, checkVersion},
     {"--log-path", true, forPack,
      "  --log-path PATH         the installer's log file on the target machine\n",
-     [](ParsedLine& line, Option option, Option value) { once(line.pack.logPath, option, value); }},
+     &PackCommand::logPath},
     {"--arch", true, forPack,
      "  --arch x86|x64          the stub to fill: setup.exe for 32-bit Windows\n"
      "                          (x86, the default) or setup-x64.exe for 64-bit\n"
      "                          Windows (x64)\n",
+     nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) {
          if (line.pack.arch)
              throw usageError(option, "given twice");
@@ -125,47 +121,36 @@ const std::vector<OptionSpec> table = {
      }},
     {"--stub", true, forPack,
      "  --stub PATH             the setup stub to fill, instead of --arch\n",
-     [](ParsedLine& line, Option option, Option value) {
-         once(line.pack.stubPath, option, value);
-     }},
+     &PackCommand::stubPath},
     {"--out", true, packing | forExtract,
-     "  --out PATH              the setup program to write; written only on success\n",
+     "  --out PATH              the setup program to write; written only on success\n", nullptr,
+     nullptr,
      [](ParsedLine& line, Option option, Option value) {
          readPath(line.pack.outPath, option, value);
      }},
     {"--out-msi", true, forPack,
      "  --out-msi PATH          the package with each transform stored in it, for\n"
      "                          msiexec TRANSFORMS=:1036; with --out or alone\n",
-     [](ParsedLine& line, Option option, Option value) {
-         once(line.pack.outMsiPath, option, value);
-     }},
+     &PackCommand::outMsiPath},
     {"--winget", true, forPack,
      "  --winget FOLDER         writes the setup's winget manifests (1.6.0) there:\n"
      "                          ID.yaml, ID.installer.yaml, ID.locale.LOCALE.yaml\n",
-     [](ParsedLine& line, Option option, Option value) {
-         once(line.pack.wingetFolder, option, value);
-     }},
+     &PackCommand::wingetFolder},
     {"--package-id", true, forPack,
      "  --package-id ID         their PackageIdentifier, Publisher.Product\n",
-     [](ParsedLine& line, Option option, Option value) {
-         once(line.pack.packageId, option, value);
-     }},
+     &PackCommand::packageId},
     {"--installer-url", true, forPack,
      "  --installer-url URL     where the setup will be downloaded from\n",
-     [](ParsedLine& line, Option option, Option value) {
-         once(line.pack.installerUrl, option, value);
-     }},
+     &PackCommand::installerUrl},
     {"--license", true, forPack,
      "  --license TEXT          the product's license, as the manifest must name it\n",
-     [](ParsedLine& line, Option option, Option value) { once(line.pack.license, option, value); }},
+     &PackCommand::license},
     {"--publisher", true, forPack,
-     "  --publisher TEXT        default: the package's Manufacturer\n",
-     [](ParsedLine& line, Option option, Option value) {
-         once(line.pack.publisher, option, value);
-     }},
+     "  --publisher TEXT        default: the package's Manufacturer\n", &PackCommand::publisher},
     {"--inspect", true, forInspect,
      "  --inspect SETUP         prints what a setup carries and checks its texts\n"
      "                          against its package's properties (exit 2: mismatch)\n",
+     nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) { once(line.inspectPath, option, value); }},
     // Its lines go on with what both do with a package.
     {"--extract", true, forExtract,
@@ -173,13 +158,14 @@ const std::vector<OptionSpec> table = {
      "                          under the names the setup gives them\n"
      "  --inspect PACKAGE       prints the transforms stored in a package\n"
      "  --extract PACKAGE       writes them into --out FOLDER as LCID.mst\n",
+     nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) { once(line.extractPath, option, value); }},
     {"--make-transform", false, forMakeTransform,
      "\n"
      "  --make-transform        write only the transform from --msi to --localized\n"
      "                          as --out (for deploying the package with it)\n",
-     [](ParsedLine& line, Option, Option) { line.makeTransform = true; }},
-    {"--localized", true, forMakeTransform, "",
+     nullptr, nullptr, [](ParsedLine& line, Option, Option) { line.makeTransform = true; }},
+    {"--localized", true, forMakeTransform, "", nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) {
          readPath(line.localizedPath, option, value);
      }},
@@ -188,25 +174,29 @@ const std::vector<OptionSpec> table = {
      "Signing (Authenticode, by osslsigncode): the package is signed with the\n"
      "product name as description, packed, the setup signed, both verified.\n"
      "  --sign-cert FILE --sign-key FILE  certificate and key (PEM or DER)\n",
+     nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) {
          readSigning(line.pack.signing.certPath, option, value);
      }},
-    {"--sign-key", true, forPack, "",
+    {"--sign-key", true, forPack, "", nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) {
          readSigning(line.pack.signing.keyPath, option, value);
      }},
     {"--sign-pkcs12", true, forPack,
-     "  --sign-pkcs12 FILE      both in one file; password in SETUP_PACK_SIGN_PASSWORD\n",
+     "  --sign-pkcs12 FILE      both in one file; password in SETUP_PACK_SIGN_PASSWORD\n", nullptr,
+     nullptr,
      [](ParsedLine& line, Option option, Option value) {
          readSigning(line.pack.signing.pkcs12Path, option, value);
      }},
     {"--sign-ca", true, forPack,
      "  --sign-ca FILE          verify the signatures against this\n"
      "                          (default: the signing certificate)\n",
+     nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) {
          readSigning(line.pack.signing.caPath, option, value);
      }},
     {"--timestamp-url", true, forPack, "  --timestamp-url URL     RFC 3161 time-stamping service\n",
+     nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) {
          readSigning(line.pack.signing.timestampUrl, option, value);
      }},
@@ -216,15 +206,18 @@ const std::vector<OptionSpec> table = {
      "\n"
      "  --version               alone: the program's version and its stub's SHA-256\n",
      nullptr},
-    {"--help", false, forHelp, "", [](ParsedLine& line, Option, Option) { line.help = true; }},
-    {"-h", false, forHelp, "", [](ParsedLine& line, Option, Option) { line.help = true; }},
-    {"/?", false, forHelp, "", [](ParsedLine& line, Option, Option) { line.help = true; }},
+    {"--help", false, forHelp, "", nullptr, nullptr,
+     [](ParsedLine& line, Option, Option) { line.help = true; }},
+    {"-h", false, forHelp, "", nullptr, nullptr,
+     [](ParsedLine& line, Option, Option) { line.help = true; }},
+    {"/?", false, forHelp, "", nullptr, nullptr,
+     [](ParsedLine& line, Option, Option) { line.help = true; }},
 };
 
 // The option of that name read amid others.
 const OptionSpec* find(const std::string& name) {
     for (const OptionSpec& option : table)
-        if (option.read && name == option.name)
+        if (option.commands != forVersion && name == option.name)
             return &option;
     return nullptr;
 }
@@ -304,7 +297,14 @@ Command parseCommand(const std::vector<std::string>& arguments) {
                                                                 : "unexpected argument");
         if (option->takesValue && i + 1 == arguments.size())
             throw usageError(name, "needs a value");
-        option->read(line, name, option->takesValue ? arguments[++i] : std::string());
+        const std::string value = option->takesValue ? arguments[++i] : std::string();
+        if (option->text) {
+            once(line.pack.*option->text, name, value);
+            if (option->check)
+                option->check(value, name);
+        } else {
+            option->read(line, name, value);
+        }
         if (line.help)
             return HelpCommand{};
         line.given.push_back(option);

@@ -80,13 +80,16 @@ struct ParsedLine; // the command line as far as it is read (commands.cpp)
 
 // One option: its name, whether a value follows it, the commands it goes
 // with, its lines in --help's list (in the order of the list; empty when
-// only the synopsis names it) and what reading it does.
+// only the synopsis names it) and what reading it does: setting `text`
+// once, then `check`ing the value, or else `read`.
 struct OptionSpec {
     const char* name;
     bool takesValue;
     unsigned commands;
     const char* help;
-    void (*read)(ParsedLine& line, const std::string& option, const std::string& value);
+    std::optional<std::string> PackCommand::*text = nullptr;
+    void (*check)(const std::string& value, const std::string& option) = nullptr;
+    void (*read)(ParsedLine& line, const std::string& option, const std::string& value) = nullptr;
 };
 
 // Every option, in the order of --help's list.
