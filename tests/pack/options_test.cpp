@@ -48,8 +48,9 @@ TEST(PackOptions, EveryOptionOfTheTableIsListedReadAndChecked) {
     const std::string& usage = packUsageText();
     for (const OptionSpec& option : optionTable()) {
         const std::string name = option.name;
-        if (name.compare(0, 2, "--") == 0) // not -h and /?, --help's other names
+        if (name.compare(0, 2, "--") == 0) { // not -h and /?, --help's other names
             EXPECT_TRUE(listed(usage, name)) << name;
+        }
         if (option.commands == forVersion) {
             EXPECT_TRUE(std::holds_alternative<VersionCommand>(parseCommand({name})));
             continue;
