@@ -34,6 +34,32 @@ bool parseVersion(Text versionText, uint32_t& versionMS, uint32_t& versionLS) {
     return true;
 }
 
+VersionFault strictVersionFault(const Text& versionText) {
+    if (versionText.empty())
+        return VersionFault::Empty;
+    int numbers = 1;
+    size_t digits = 0;
+    uint32_t value = 0;
+    bool valid = true;
+    for (size_t i = 0; i <= versionText.size(); ++i) {
+        if (i == versionText.size() || versionText[i] == '.') {
+            valid = valid && digits > 0 && value <= 65535;
+            ++numbers;
+            digits = 0;
+            value = 0;
+        } else if (versionText[i] < '0' || versionText[i] > '9') {
+            valid = false;
+        } else if (++digits <= 5) { // six digits are past 65535 whatever they are
+            value = value * 10 + static_cast<uint32_t>(versionText[i] - '0');
+        } else {
+            value = 65536;
+        }
+    }
+    if (numbers - 1 > 4)
+        return VersionFault::MoreThanFourNumbers;
+    return valid ? VersionFault::None : VersionFault::NotNumbers;
+}
+
 InstallCheck classifyInstalledVersion(uint32_t packageMS, uint32_t packageLS, uint32_t installedMS,
                                       uint32_t installedLS) {
     if (installedMS == packageMS && (installedLS >> 16) == (packageLS >> 16))

@@ -8,6 +8,13 @@
 // ends the reading; pieces past the fourth are ignored.
 bool parseVersion(Text versionText, uint32_t& versionMS, uint32_t& versionLS);
 
+// What keeps a text from being a version that parseVersion reads exactly:
+// one to four dot-separated decimal numbers, each 0 to 65535 (a larger
+// piece would spill into its neighbour, an empty one end the reading).
+// setup-pack refuses the others; the setup still reads them as above.
+enum class VersionFault { None, Empty, MoreThanFourNumbers, NotNumbers };
+VersionFault strictVersionFault(const Text& versionText);
+
 // Outcome of the installed-product check.
 enum class InstallCheck : int32_t {
     Proceed = 0,

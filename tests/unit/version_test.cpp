@@ -89,6 +89,19 @@ TEST(ParseVersion, PiecesAreDecimalNumbersWithoutRangeCheck) {
     expectVersion("99999999999.0.0", 0xFFFF0000, 0);
 }
 
+// setup-pack lets through only what the reading above takes number by
+// number: no piece that spills, stops the reading or is cut off.
+TEST(StrictVersion, TakesOnlyWhatParseVersionReadsWhole) {
+    for (const char* text : {"1", "0.0.0.0", "2.3.4.5", "65535.65535.65535.65535", "00001.2"})
+        EXPECT_EQ(strictVersionFault(Text(text)), VersionFault::None) << text;
+    EXPECT_EQ(strictVersionFault(Text("")), VersionFault::Empty);
+    for (const char* text : {"1.2.3.4.5", "1.2.3.4.", "x.x.x.x.x"})
+        EXPECT_EQ(strictVersionFault(Text(text)), VersionFault::MoreThanFourNumbers) << text;
+    for (const char* text : {"65536", "1.70000", "000065535", "4294967297", "1..3", "1.", ".5",
+                             " 7", "1.-1", "+1", "7.x8"})
+        EXPECT_EQ(strictVersionFault(Text(text)), VersionFault::NotNumbers) << text;
+}
+
 TEST(ClassifyQueryResult, ComparesMajorMinorAndBuildOnly) {
     EXPECT_EQ(against101("1.0.1"), InstallCheck::Proceed);
     EXPECT_EQ(against101("1.0.1.9"), InstallCheck::Proceed);

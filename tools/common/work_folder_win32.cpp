@@ -15,33 +15,7 @@ SystemError failure(const char* what) {
     return SystemError(std::string(what) + ": " + win32::systemMessage(GetLastError()));
 }
 
-void removeTree(const std::wstring& path) {
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            std::wstring child = path + L"\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                removeTree(child);
-            } else {
-                SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(child.c_str());
-            }
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    RemoveDirectoryW(path.c_str());
-}
-
 } // namespace
-
-std::string baseName(const std::string& path) {
-    size_t slash = path.find_last_of("\\/:");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 WorkFolder::WorkFolder(const std::string& besidePath) {
     size_t slash = besidePath.find_last_of("\\/:");
@@ -65,10 +39,6 @@ WorkFolder::WorkFolder(const std::string& besidePath) {
             break;
     }
     throw failure("cannot create a work folder beside it");
-}
-
-WorkFolder::~WorkFolder() {
-    removeTree(wide(path_));
 }
 
 std::string WorkFolder::file(const std::string& name) const {

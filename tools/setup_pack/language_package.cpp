@@ -19,7 +19,7 @@ using common::Output;
 // A setup or package larger than this is none of ours.
 const uint64_t maxFileBytes = uint64_t(0xFFFFFFFF);
 
-void checkOverwrites(const PackOptions& options) {
+void checkOverwrites(const PackCommand& options) {
     const std::string& out = *options.outMsiPath;
     std::vector<std::pair<std::string, const char*>> inputs = {{options.msiPath, "the package"}};
     for (const TransformInput& transform : options.transforms)
@@ -73,7 +73,7 @@ derivedPackageCode(common::ByteView base,
            "-" + digits.substr(16, 4) + "-" + digits.substr(20) + "}";
 }
 
-LanguagePackage makeLanguagePackage(const PackOptions& options) {
+LanguagePackage makeLanguagePackage(const PackCommand& options) {
     checkOverwrites(options);
     std::unique_ptr<common::MappedFile> package = mapInput(options.msiPath);
     try {

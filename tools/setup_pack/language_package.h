@@ -6,7 +6,7 @@
 #include <string>
 
 #include "common/bytes.h"
-#include "setup_pack/options.h"
+#include "setup_pack/commands.h"
 
 struct LanguagePackage {
     common::Bytes bytes;
@@ -18,7 +18,7 @@ struct LanguagePackage {
 // package code derived from the inputs (derivedPackageCode). Throws
 // PackError: packBadInput naming the input at fault, or the output when it
 // would overwrite an input or the setup of --out.
-LanguagePackage makeLanguagePackage(const PackOptions& options);
+LanguagePackage makeLanguagePackage(const PackCommand& options);
 
 // A package code for the package made from `base` and its transforms (in
 // the order given): a name-based GUID (version 8) of 122 bits of a SHA-256

@@ -32,23 +32,23 @@ LanguageTransform languageTransform(const TransformInput& transform, common::Byt
     return result;
 }
 
-void writeTransformFile(const PackOptions& options) {
-    if (common::sameFile(options.outPath, options.msiPath))
-        throw PackError(packBadInput, options.outPath, "the output would overwrite the package");
-    if (common::sameFile(options.outPath, options.localizedPath))
-        throw PackError(packBadInput, options.outPath,
-                        "the output would overwrite the localized package");
-    std::unique_ptr<common::MappedFile> base = mapInput(options.msiPath);
-    std::unique_ptr<common::MappedFile> localized = mapInput(options.localizedPath);
+void writeTransformFile(const std::string& msiPath, const std::string& localizedPath,
+                        const std::string& outPath) {
+    if (common::sameFile(outPath, msiPath))
+        throw PackError(packBadInput, outPath, "the output would overwrite the package");
+    if (common::sameFile(outPath, localizedPath))
+        throw PackError(packBadInput, outPath, "the output would overwrite the localized package");
+    std::unique_ptr<common::MappedFile> base = mapInput(msiPath);
+    std::unique_ptr<common::MappedFile> localized = mapInput(localizedPath);
     common::Bytes transform;
     try {
         transform = msi_transform::makeTransform(base->bytes(), localized->bytes());
     } catch (const msi_transform::TransformError& error) {
-        throw packError(error, options.msiPath, options.localizedPath);
+        throw packError(error, msiPath, localizedPath);
     }
     try {
-        common::writeWholeFile(options.outPath, transform);
+        common::writeWholeFile(outPath, transform);
     } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, options.outPath, error.what());
+        throw PackError(packWriteFailed, outPath, error.what());
     }
 }

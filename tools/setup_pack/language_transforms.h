@@ -22,6 +22,8 @@ struct LanguageTransform {
 LanguageTransform languageTransform(const TransformInput& transform, common::ByteView package,
                                     const std::string& msiPath);
 
-// Writes the transform from options.msiPath to options.localizedPath as
-// options.outPath (nothing is left on failure). Throws PackError.
-void writeTransformFile(const PackOptions& options);
+// Writes the transform from the package at `msiPath` to the localized
+// package at `localizedPath` as `outPath` (nothing is left on failure).
+// Throws PackError.
+void writeTransformFile(const std::string& msiPath, const std::string& localizedPath,
+                        const std::string& outPath);

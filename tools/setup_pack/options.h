@@ -1,102 +1,17 @@
 #pragma once
-// The command line of setup-pack and the checks of its values that need no
-// file: product code, version and language lists.
+// The values of setup-pack's options, checked without any file: product
+// code, version, languages and language lists.
 #include <cstdint>
-#include <optional>
-#include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
-// Exit codes: small, so that a Unix shell running the tool under Wine sees
-// them unchanged (it keeps only the low 8 bits).
-enum PackExit : int {
-    packSuccess = 0,
-    packUsage = 1,    // unknown option, missing value, missing --msi or --out
-    packBadInput = 2, // a file or value that cannot go into a setup
-    packWriteFailed = 3,
-};
-
-// A failure that names the input it is about ("--version", a file path) and
-// why; main prints it as "setup-pack: <input>: <reason>".
-class PackError : public std::runtime_error {
-  public:
-    PackError(int exitCode, std::string input, const std::string& reason)
-        : std::runtime_error(reason), exitCode_(exitCode), input_(std::move(input)) {}
-    int exitCode() const { return exitCode_; }
-    const std::string& input() const { return input_; }
-
-  private:
-    int exitCode_;
-    std::string input_;
-};
+#include "setup_pack/pack_error.h"
 
 struct TransformInput {
     int32_t lcid = 0;
     std::string path;
     bool localized = false; // --language: a localized package to make the transform from
 };
-
-// Authenticode signing of the package and the setup (setup_pack/signing.h).
-struct SigningOptions {
-    std::string certPath;     // --sign-cert: the certificate, PEM or DER
-    std::string keyPath;      // --sign-key: its private key
-    std::string pkcs12Path;   // --sign-pkcs12: both; password in SETUP_PACK_SIGN_PASSWORD
-    std::string caPath;       // --sign-ca: what both signatures must verify against
-    std::string timestampUrl; // --timestamp-url: an RFC 3161 service
-
-    bool requested() const { return !certPath.empty() || !keyPath.empty() || !pkcs12Path.empty(); }
-    bool given() const { return requested() || !caPath.empty() || !timestampUrl.empty(); }
-};
-
-// --arch: the stub filled when --stub names none, setup.exe for 32-bit
-// Windows or setup-x64.exe for 64-bit Windows without 32-bit support.
-enum class StubArch { x86, x64 };
-
-// "setup.exe" or "setup-x64.exe".
-const char* stubFileName(StubArch arch);
-
-struct PackOptions {
-    bool help = false;
-    bool showVersion = false;   // "--version" as the only argument
-    bool makeTransform = false; // --make-transform: write one transform, no setup
-    std::string localizedPath;  // --localized, with --make-transform only
-    std::string msiPath;
-    std::vector<TransformInput> transforms; // --transform and --language, in command-line order
-    std::optional<std::string> languages;
-    std::optional<std::string> productName;
-    std::optional<std::string> productCode;
-    std::optional<std::string> version;
-    std::optional<std::string> logPath;
-    std::optional<std::string> stubPath;
-    std::optional<StubArch> arch; // never with stubPath
-    std::string outPath;          // with --extract: the folder to write into
-    // Looking into a written setup instead of packing: --inspect SETUP, or
-    // --extract SETUP --out DIR. Neither goes with any packing option.
-    std::optional<std::string> inspectPath;
-    std::optional<std::string> extractPath;
-    SigningOptions signing; // with packing only
-    // --out-msi: the package with the transforms stored in it, beside or
-    // instead of the setup of --out.
-    std::optional<std::string> outMsiPath;
-    // --winget FOLDER: the winget manifests of the setup of --out, with
-    // --package-id, --installer-url and --license (required there) and
-    // --publisher.
-    std::optional<std::string> wingetFolder, packageId, installerUrl, publisher, license;
-};
-
-// Reads the arguments after the program name (--msi and --out are required
-// unless --inspect or --extract is given). Throws PackError with
-// packUsage for a malformed command line and packBadInput for a transform
-// LCID that cannot be used; file contents are not looked at here.
-PackOptions parsePackOptions(const std::vector<std::string>& arguments);
-
-// Throws PackError (packUsage) unless the signing options are either none
-// or a certificate with its key, or a PKCS#12 file alone.
-void checkSigningOptions(const SigningOptions& options);
-
-// The usage text printed by --help.
-const char* packUsageText();
 
 // The product code as the setup carries it: `code`, a GUID in braces
 // ({XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}) with hex digits in either case,
@@ -109,10 +24,11 @@ std::string canonicalProductCode(const std::string& code, const std::string& inp
 // but for the case of its letters.
 bool sameProductCode(const std::string& a, const std::string& b);
 
-// One to four dot-separated decimal numbers, each 0 to 65535. The setup
-// itself accepts any non-empty text, but reads a piece above 65535 into the
-// neighbouring half of the version pair and stops at an empty piece, so such
-// texts would compare wrongly against the installed version.
+// One to four dot-separated decimal numbers, each 0 to 65535
+// (strictVersionFault). The setup itself accepts any non-empty text, but
+// reads a piece above 65535 into the neighbouring half of the version pair
+// and stops at an empty piece, so such texts would compare wrongly against
+// the installed version.
 void checkVersion(const std::string& version, const std::string& input);
 
 // The LCID of a language that the setup knows; throws otherwise.

@@ -6,10 +6,6 @@
 
 namespace {
 
-PackError usage(const std::string& input, const std::string& reason) {
-    return PackError(packUsage, input, reason + " (see --help)");
-}
-
 // The blanks that winget's pattern excludes as \s, beside the controls.
 bool isBlank(char32_t c) {
     return c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
@@ -35,20 +31,6 @@ size_t characterCount(const std::string& utf8) {
     return characters(utf8).size();
 }
 
-std::optional<std::string>* outputOption(PackOptions& options, const std::string& option) {
-    struct Named {
-        const char* name;
-        std::optional<std::string> PackOptions::*field;
-    } const named[] = {
-        {"--out-msi", &PackOptions::outMsiPath},   {"--winget", &PackOptions::wingetFolder},
-        {"--package-id", &PackOptions::packageId}, {"--installer-url", &PackOptions::installerUrl},
-        {"--publisher", &PackOptions::publisher},  {"--license", &PackOptions::license}};
-    for (const Named& entry : named)
-        if (option == entry.name)
-            return &(options.*entry.field);
-    return nullptr;
-}
-
 void checkPackageId(const std::string& id, const std::string& input) {
     const std::u32string text = characters(id);
     size_t pieces = 1, length = 0;
@@ -65,10 +47,11 @@ void checkPackageId(const std::string& id, const std::string& input) {
                 !(c < 0x80 && std::strchr("\\/:*?\"<>|", static_cast<char>(c)));
     }
     if (!valid || length == 0 || pieces < 2 || pieces > 8)
-        throw usage(input, "\"" + id +
-                               "\" is no package identifier winget takes: 2 to 8 pieces of 1 to "
-                               "32 characters joined by \".\" (Publisher.Product), no blank and "
-                               "none of \\ / : * ? \" < > |, 128 characters at most");
+        throw usageError(input,
+                         "\"" + id +
+                             "\" is no package identifier winget takes: 2 to 8 pieces of 1 to "
+                             "32 characters joined by \".\" (Publisher.Product), no blank and "
+                             "none of \\ / : * ? \" < > |, 128 characters at most");
 }
 
 void checkInstallerUrl(const std::string& url, const std::string& input) {
@@ -83,31 +66,34 @@ void checkInstallerUrl(const std::string& url, const std::string& input) {
     for (char32_t c : text)
         valid = valid && c != U'\n' && c != U'\r' && c != 0x2028 && c != 0x2029;
     if (!valid)
-        throw usage(input, "\"" + url + "\" is no http or https URL of 2048 characters at most");
+        throw usageError(input,
+                         "\"" + url + "\" is no http or https URL of 2048 characters at most");
 }
 
 void checkTextLength(const std::string& text, size_t least, size_t most, const std::string& input) {
     size_t count = characterCount(text);
     if (count < least || count > most)
-        throw usage(input, "winget takes " + std::to_string(least) + " to " + std::to_string(most) +
-                               " characters here, not " + std::to_string(count));
+        throw usageError(input, "winget takes " + std::to_string(least) + " to " +
+                                    std::to_string(most) + " characters here, not " +
+                                    std::to_string(count));
 }
 
-void checkOutputOptions(const PackOptions& options, bool haveOut) {
+bool hasOutputOptions(const PackCommand& command) {
+    return command.outMsiPath || command.wingetFolder || command.packageId ||
+           command.installerUrl || command.publisher || command.license;
+}
+
+void checkOutputOptions(const PackCommand& options) {
+    const bool haveOut = !options.outPath.empty();
     const bool winget = options.wingetFolder || options.packageId || options.installerUrl ||
                         options.publisher || options.license;
-    if (!options.outMsiPath && !winget)
-        return;
-    if (options.inspectPath || options.extractPath)
-        throw usage(options.inspectPath ? "--inspect" : "--extract", "takes no packing options");
-    if (options.makeTransform)
-        throw usage("--make-transform", "takes only --msi, --localized and --out");
     if (options.outMsiPath) {
         if (options.outMsiPath->empty())
-            throw usage("--out-msi", "needs a non-empty path");
+            throw usageError("--out-msi", "needs a non-empty path");
         if (options.signing.given())
-            throw usage("--out-msi", "does not go with signing: the package it writes would be "
-                                     "unsigned");
+            throw usageError("--out-msi",
+                             "does not go with signing: the package it writes would be "
+                             "unsigned");
         const std::pair<bool, const char*> setupOnly[] = {
             {options.languages.has_value(), "--languages"},
             {options.productName.has_value(), "--product-name"},
@@ -119,26 +105,27 @@ void checkOutputOptions(const PackOptions& options, bool haveOut) {
             {options.wingetFolder.has_value(), "--winget"}};
         for (const auto& given : setupOnly)
             if (given.first && !haveOut)
-                throw usage(given.second, "is about the setup: it needs --out");
+                throw usageError(given.second, "is about the setup: it needs --out");
     }
     if (!winget)
         return;
     if (!options.wingetFolder)
-        throw usage(options.packageId      ? "--package-id"
-                    : options.installerUrl ? "--installer-url"
-                    : options.publisher    ? "--publisher"
-                                           : "--license",
-                    "needs --winget");
+        throw usageError(options.packageId      ? "--package-id"
+                         : options.installerUrl ? "--installer-url"
+                         : options.publisher    ? "--publisher"
+                                                : "--license",
+                         "needs --winget");
     if (options.wingetFolder->empty())
-        throw usage("--winget", "needs a non-empty folder");
+        throw usageError("--winget", "needs a non-empty folder");
     if (!haveOut)
-        throw usage("--winget", "describes the setup: it needs --out");
+        throw usageError("--winget", "describes the setup: it needs --out");
     if (!options.packageId)
-        throw usage("--package-id", "is required with --winget");
+        throw usageError("--package-id", "is required with --winget");
     if (!options.installerUrl)
-        throw usage("--installer-url", "is required with --winget");
+        throw usageError("--installer-url", "is required with --winget");
     if (!options.license)
-        throw usage("--license", "is required with --winget: its manifest must name the license");
+        throw usageError("--license",
+                         "is required with --winget: its manifest must name the license");
     checkPackageId(*options.packageId, "--package-id");
     checkInstallerUrl(*options.installerUrl, "--installer-url");
     checkTextLength(*options.license, 3, 512, "--license");

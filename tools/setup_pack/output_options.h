@@ -5,21 +5,18 @@
 #include <optional>
 #include <string>
 
-#include "setup_pack/options.h"
+#include "setup_pack/commands.h"
 
-// The field of `options` that the option of an output (--out-msi,
-// --winget, --package-id, --installer-url, --publisher, --license) fills;
-// nullptr for any other option.
-std::optional<std::string>* outputOption(PackOptions& options, const std::string& option);
+// Whether any of them is given.
+bool hasOutputOptions(const PackCommand& command);
 
-// Throws PackError (packUsage) unless these options go with the rest: not
-// with --inspect, --extract or --make-transform; --out-msi without --out
-// takes no option that is about the setup, and no signing option at all
-// (the package it writes would be unsigned); the --winget values only with
-// --winget, which needs --out, --package-id, --installer-url and
-// --license, each as winget takes it (checkPackageId, ...). `haveOut`:
-// --out was given.
-void checkOutputOptions(const PackOptions& options, bool haveOut);
+// Throws PackError (packUsage) unless they go with the rest: --out-msi
+// without --out takes no option that is about the setup, and no signing
+// option at all (the package it writes would be unsigned); the --winget
+// values only with --winget, which needs --out, --package-id,
+// --installer-url and --license, each as winget takes it (checkPackageId,
+// ...).
+void checkOutputOptions(const PackCommand& command);
 
 // Throws PackError (packUsage) naming `input` unless winget takes the
 // text: a package identifier of 2 to 8 pieces of 1 to 32 characters joined

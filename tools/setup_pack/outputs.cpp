@@ -7,7 +7,7 @@
 #include "setup_pack/language_package.h"
 #include "setup_pack/winget.h"
 
-int packOutputs(const PackOptions& options, const std::function<int()>& packSetup) {
+int packOutputs(const PackCommand& options, const std::function<int()>& packSetup) {
     // The package is written under a temporary name first; it replaces
     // --out-msi only once the setup is written too.
     std::unique_ptr<common::OutputFile> package;

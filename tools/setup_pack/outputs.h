@@ -5,9 +5,9 @@
 // is written; each file appears whole or not at all.
 #include <functional>
 
-#include "setup_pack/options.h"
+#include "setup_pack/commands.h"
 
 // Makes the package of --out-msi and plans the manifests, runs `packSetup`
 // when --out is given (it writes the setup and returns its exit code), then
 // writes the manifests and moves the package into place. Throws PackError.
-int packOutputs(const PackOptions& options, const std::function<int()>& packSetup);
+int packOutputs(const PackCommand& options, const std::function<int()>& packSetup);

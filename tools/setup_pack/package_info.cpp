@@ -5,7 +5,7 @@
 #include "compound_file/compound_file.h"
 #include "msi_database/database.h"
 #include "msi_database/stream_name.h"
-#include "setup_pack/options.h"
+#include "setup_pack/pack_error.h"
 
 namespace {
 

@@ -5,7 +5,9 @@
 #include "base/setup_format.h"
 #include "common/file_io.h"
 #include "common/utf8.h"
-#include "setup_pack/options.h"
+#include "setup_pack/pack_error.h"
+#include "setup_pack/package_info.h"
+#include "setup_pack/setup_file.h"
 
 namespace {
 
@@ -83,6 +85,15 @@ bool sameFileName(const std::string& a, const std::string& b) {
         return name;
     };
     return folded(a) == folded(b);
+}
+
+SetupFile readSetupFile(const std::string& path) {
+    SetupFile setup;
+    // A setup holds one payload of at most 1 GiB and its transforms; no PE
+    // image can pass 4 GiB.
+    setup.file = mapInput(path, uint64_t(0xFFFFFFFF), "4 GiB, more than any setup");
+    setup.contents = readSetupContents(readProgram(setup.file->bytes(), path));
+    return setup;
 }
 
 std::string transformFileName(int32_t lcid) {

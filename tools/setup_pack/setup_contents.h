@@ -3,11 +3,13 @@
 // itself finds them, and the writing of its package and transforms into a
 // folder under the names the setup gives them.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/bytes.h"
+#include "common/file_io.h"
 #include "pe/resources.h"
 
 struct SetupTransform {
@@ -31,6 +33,16 @@ std::string architectureName(uint16_t machine);
 
 // The setup's resources (RT_RCDATA, language 1033) as the setup reads them.
 SetupContents readSetupContents(const pe::Image& setup);
+
+// A written setup file, mapped whole and read.
+struct SetupFile {
+    std::unique_ptr<common::MappedFile> file;
+    SetupContents contents; // into file's bytes
+};
+
+// Throws PackError (packBadInput) naming the path for a file that cannot
+// be opened, passes 4 GiB (more than any setup) or is no program.
+SetupFile readSetupFile(const std::string& path);
 
 // The name the setup writes a transform under: "1036.MST".
 std::string transformFileName(int32_t lcid);

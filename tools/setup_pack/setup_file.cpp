@@ -10,7 +10,7 @@
 #include "pe/checksum.h"
 #include "pe/image.h"
 #include "pe/image_writer.h"
-#include "setup_pack/options.h"
+#include "setup_pack/pack_error.h"
 #include "setup_pack/running_checksum.h"
 
 namespace {

@@ -7,7 +7,6 @@
 #include "common/file_io.h"
 #include "common/process.h"
 #include "common/work_folder.h"
-#include "setup_pack/options.h"
 
 namespace {
 
@@ -60,8 +59,10 @@ class Signer {
         if (!options.pkcs12Path.empty() && password && !password->empty()) {
             passwordPath_ = work.file("password");
             try {
-                common::writeWholeFile(passwordPath_, common::ByteView(
-                    reinterpret_cast<const uint8_t*>(password->data()), password->size()));
+                common::writeWholeFile(
+                    passwordPath_,
+                    common::ByteView(reinterpret_cast<const uint8_t*>(password->data()),
+                                     password->size()));
             } catch (const common::SystemError& error) {
                 throw PackError(packWriteFailed, options.pkcs12Path, error.what());
             }

@@ -8,7 +8,20 @@
 #include <functional>
 #include <string>
 
-#include "setup_pack/options.h"
+#include "setup_pack/pack_error.h"
+
+// What to sign with (--sign-cert, --sign-key, --sign-pkcs12) and check
+// against (--sign-ca, --timestamp-url).
+struct SigningOptions {
+    std::string certPath;     // --sign-cert: the certificate, PEM or DER
+    std::string keyPath;      // --sign-key: its private key
+    std::string pkcs12Path;   // --sign-pkcs12: both; password in SETUP_PACK_SIGN_PASSWORD
+    std::string caPath;       // --sign-ca: what both signatures must verify against
+    std::string timestampUrl; // --timestamp-url: an RFC 3161 service
+
+    bool requested() const { return !certPath.empty() || !keyPath.empty() || !pkcs12Path.empty(); }
+    bool given() const { return requested() || !caPath.empty() || !timestampUrl.empty(); }
+};
 
 // The plain packing: reads the package at `msiPath` and writes the setup
 // to `outPath`.

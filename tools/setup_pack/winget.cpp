@@ -85,7 +85,7 @@ std::string footer(const char* type) {
 
 } // namespace
 
-WingetManifest planWingetManifest(const PackOptions& options) {
+WingetManifest planWingetManifest(const PackCommand& options) {
     WingetManifest manifest;
     manifest.packageId = *options.packageId;
     manifest.installerUrl = *options.installerUrl;
@@ -138,9 +138,7 @@ WingetManifest planWingetManifest(const PackOptions& options) {
     if (!options.publisher)
         checkLength(manifest.publisher, 2, 256, msi, "Manufacturer, the publisher,");
 
-    const std::string stubPath =
-        options.stubPath ? *options.stubPath
-                         : defaultStubPath(stubFileName(options.arch.value_or(StubArch::x86)));
+    const std::string stubPath = stubPathOf(options);
     std::unique_ptr<common::MappedFile> stub = mapInput(stubPath);
     const uint16_t machine = readProgram(stub->bytes(), stubPath).headers().machine;
     if (machine != pe::machineI386 && machine != pe::machineAmd64)
@@ -197,7 +195,7 @@ std::vector<std::pair<std::string, std::string>> wingetFiles(const WingetManifes
             {m.packageId + ".locale." + m.locale + ".yaml", locale}};
 }
 
-void writeWingetManifest(WingetManifest manifest, const PackOptions& options) {
+void writeWingetManifest(WingetManifest manifest, const PackCommand& options) {
     {
         std::unique_ptr<common::MappedFile> setup =
             mapInput(options.outPath, uint64_t(0xFFFFFFFF), "4 GiB");

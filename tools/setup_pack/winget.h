@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "setup_pack/options.h"
+#include "setup_pack/commands.h"
 
 struct WingetManifest {
     std::string packageId, version, locale;    // locale: "en-US"
@@ -27,7 +27,7 @@ struct WingetManifest {
 // language the setup knows, a stub for another machine than x86 or x64, no
 // Manufacturer without --publisher, a product name winget would not take
 // (2 to 256 characters, 3 for the description), a Manufacturer over 256.
-WingetManifest planWingetManifest(const PackOptions& options);
+WingetManifest planWingetManifest(const PackCommand& options);
 
 // The three files: names ("<id>.yaml", "<id>.installer.yaml",
 // "<id>.locale.<locale>.yaml") and YAML texts, every text value in double
@@ -37,4 +37,4 @@ std::vector<std::pair<std::string, std::string>> wingetFiles(const WingetManifes
 // Hashes the setup written at options.outPath into the manifest and writes
 // the files into options.wingetFolder (made if missing). Throws PackError
 // (packWriteFailed) naming the file that cannot be written.
-void writeWingetManifest(WingetManifest manifest, const PackOptions& options);
+void writeWingetManifest(WingetManifest manifest, const PackCommand& options);
