@@ -319,6 +319,15 @@ std::string listed(const std::vector<std::string>& items) {
     throw TranslationError("line " + std::to_string(entry.line) + ": " + reason);
 }
 
+// The gettext name of the languages the setup offers, by LCID.
+std::string languageName(const std::u16string& lcid) {
+    static const std::map<std::u16string, const char*> names = {
+        {u"1031", "de"}, {u"1033", "en"}, {u"1034", "es"},   {u"1036", "fr"},
+        {u"1040", "it"}, {u"1043", "nl"}, {u"1046", "pt_BR"}};
+    auto found = names.find(lcid);
+    return found == names.end() ? std::string() : found->second;
+}
+
 } // namespace
 
 std::vector<po::Entry> exportTexts(const Database& base, const Database* localized) {
@@ -330,6 +339,10 @@ std::vector<po::Entry> exportTexts(const Database& base, const Database* localiz
                      "MIME-Version: 1.0\n"
                      "Content-Type: text/plain; charset=UTF-8\n"
                      "Content-Transfer-Encoding: 8bit\n";
+    std::string language =
+        localized ? languageName(msi_database::property(*localized, u"ProductLanguage")) : "";
+    if (!language.empty())
+        entries[0].str += "Language: " + language + "\n";
     std::unique_ptr<OtherBuild> other(localized ? new OtherBuild(*localized) : nullptr);
     for (const TextCell& cell : textCells(base)) {
         po::Entry entry;
