@@ -4,6 +4,7 @@
 #include <set>
 #include <utility>
 
+#include "common/ascii.h"
 #include "common/utf8.h"
 
 namespace po {
@@ -27,16 +28,6 @@ struct Token {
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 class Lexer {
@@ -136,8 +127,8 @@ class Lexer {
                 text += static_cast<char>(value);
             } else if (c == 'x') {
                 int value = 0, digits = 0;
-                while (at + 1 < line.size() && hexValue(line[at + 1]) >= 0) {
-                    value = value * 16 + hexValue(line[++at]);
+                while (at + 1 < line.size() && common::hexDigit(line[at + 1]) >= 0) {
+                    value = value * 16 + common::hexDigit(line[++at]);
                     if (++digits > 2)
                         throw PoError(line_, "a hex escape has more than two digits");
                 }
