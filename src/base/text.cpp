@@ -45,6 +45,9 @@ Text::~Text() {
 }
 
 char* Text::reserve(size_t length) {
+    // No text comes near; this keeps length + 1 and the doubling from wrapping.
+    if (length >= ~size_t(0) / 4)
+        std::abort();
     if (length + 1 > capacity_) {
         size_t capacity = capacity_ * 2 > length + 1 ? capacity_ * 2 : length + 1;
         char* data = static_cast<char*>(std::realloc(data_, capacity));

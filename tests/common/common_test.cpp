@@ -14,6 +14,7 @@
 #include <windows.h>
 #else
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -146,6 +147,15 @@ TEST_F(FileLayer, OutputAppearsWholeOrNotAtAll) {
     EXPECT_EQ(entries(), 1u);
     EXPECT_THROW(common::OutputFile(path("absent") + common::pathSeparator + "x"),
                  common::SystemError);
+#ifndef _WIN32
+    // A pipe (or a device: /dev/null) as the target stays what it is.
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    EXPECT_THROW(common::OutputFile(path("pipe")), common::SystemError);
+    struct stat pipe;
+    ASSERT_EQ(::stat(path("pipe").c_str(), &pipe), 0);
+    EXPECT_TRUE(S_ISFIFO(pipe.st_mode));
+    EXPECT_EQ(entries(), 2u);
+#endif
 }
 
 TEST_F(FileLayer, MappedFilesAreCheckedAgainstTheirLimitFirst) {

@@ -671,6 +671,27 @@ TRANSFORMS absent
 EOF
   ;;
 
+translation-french)
+  # The French texts as a translator gets them: a PO file exported from the
+  # French build, and the setup's transform made from that file alone.
+  new_prefix
+  "$E2E_PACK" --export-texts --msi "$E2E_PACKAGES/languages-1033.msi" \
+    --localized "$E2E_PACKAGES/languages-1036.msi" --out "$prefix/fr.po" >/dev/null
+  "$E2E_PACK" --msi "$E2E_PACKAGES/languages-1033.msi" --translation "1036=$prefix/fr.po" \
+    --stub "$E2E_STUB" --out "$prefix/drive_c/translated-setup.exe" >/dev/null
+  temp=$(temp_folder)
+  drive run 'C:\translated-setup.exe' /S /L1036 -- exit -- temp-files -- product "$product" -- \
+    product-name "$product" -- registry "$product_key" Greeting
+  expect <<EOF
+run /S /L1036
+exit 0
+temp-files none
+product 1.0.1
+product-name "Produit de test"
+registry Greeting "Bonjour à tous"
+EOF
+  ;;
+
 languages-french-dialog)
   # A French user with no switches: the dialog offers the three languages
   # with French chosen, and OK installs the French product.

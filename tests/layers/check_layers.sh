@@ -54,9 +54,9 @@ done < <(find "$src" -name '*.cpp' -o -name '*.h' | sort)
 tool_floor_of() {
   case $1 in
     common) echo 0 ;;                  # bytes, UTF-8, errors, the file layer
-    compound_file | pe) echo 1 ;;      # the container formats
+    compound_file | pe | po) echo 1 ;; # the container and text formats
     msi_database) echo 2 ;;            # installer databases
-    msi_transform) echo 3 ;;           # language transforms
+    msi_transform | msi_texts) echo 3 ;; # language transforms, texts for translators
     setup_pack | setup_probe) echo 4 ;; # the programs
     *) echo "" ;;
   esac

@@ -72,7 +72,8 @@ TEST(PackOptions, EveryOptionOfTheTableIsListedReadAndChecked) {
             {forInspect, {"--inspect", "s.exe"}},
             {forExtract, {"--extract", "s.exe", "--out", "folder"}},
             {forMakeTransform,
-             {"--make-transform", "--msi", "a.msi", "--localized", "l.msi", "--out", "t.mst"}}};
+             {"--make-transform", "--msi", "a.msi", "--localized", "l.msi", "--out", "t.mst"}},
+            {forExportTexts, {"--export-texts", "--msi", "a.msi", "--out", "t.pot"}}};
         for (const auto& other : others) {
             if (option.commands & other.first)
                 continue;
@@ -119,13 +120,15 @@ TEST(PackOptions, LeavesUnsetOptionsEmptySoThatThePackageDecides) {
 }
 
 TEST(PackOptions, LanguagesAndReadyMadeTransformsShareTheLanguageList) {
-    PackCommand options = parsePack({"--msi", "a.msi", "--language", "1036=fr.msi", "--transform",
-                                     "1031=de.mst", "--language", "1034=es.msi", "--out", "o.exe"});
-    ASSERT_EQ(options.transforms.size(), 3u);
-    EXPECT_TRUE(options.transforms[0].localized);
-    EXPECT_FALSE(options.transforms[1].localized);
+    PackCommand options =
+        parsePack({"--msi", "a.msi", "--language", "1036=fr.msi", "--transform", "1031=de.mst",
+                   "--language", "1034=es.msi", "--translation", "1040=it.po", "--out", "o.exe"});
+    ASSERT_EQ(options.transforms.size(), 4u);
+    EXPECT_EQ(options.transforms[0].source, TransformInput::Localized);
+    EXPECT_EQ(options.transforms[1].source, TransformInput::Transform);
     EXPECT_EQ(options.transforms[2].path, "es.msi");
-    EXPECT_EQ(defaultLanguageList(options.transforms), "1033;1036;1031;1034");
+    EXPECT_EQ(options.transforms[3].source, TransformInput::Translation);
+    EXPECT_EQ(defaultLanguageList(options.transforms), "1033;1036;1031;1034;1040");
     try {
         parsePack({"--msi", "a.msi", "--transform", "1036=fr.mst", "--language", "1036=fr.msi",
                    "--out", "o.exe"});
@@ -136,12 +139,22 @@ TEST(PackOptions, LanguagesAndReadyMadeTransformsShareTheLanguageList) {
     }
 }
 
-TEST(PackOptions, MakeTransformTakesThePackageTheLocalizedPackageAndTheOutput) {
+TEST(PackOptions, MakeTransformAndExportTextsTakeThePackageTheirSourceAndTheOutput) {
     MakeTransformCommand command = parsed<MakeTransformCommand>(
         {"--make-transform", "--msi", "a.msi", "--localized", "fr.msi", "--out", "fr.mst"});
     EXPECT_EQ(command.msiPath, "a.msi");
-    EXPECT_EQ(command.localizedPath, "fr.msi");
+    EXPECT_EQ(command.source.source, TransformInput::Localized);
+    EXPECT_EQ(command.source.path, "fr.msi");
     EXPECT_EQ(command.outPath, "fr.mst");
+    command = parsed<MakeTransformCommand>(
+        {"--make-transform", "--msi", "a.msi", "--translation", "1036=fr.po", "--out", "fr.mst"});
+    EXPECT_EQ(command.source.source, TransformInput::Translation);
+    EXPECT_EQ(command.source.lcid, 1036);
+    ExportTextsCommand texts = parsed<ExportTextsCommand>(
+        {"--export-texts", "--msi", "a.msi", "--localized", "fr.msi", "--out", "fr.po"});
+    EXPECT_EQ(texts.localizedPath, "fr.msi");
+    EXPECT_FALSE(parsed<ExportTextsCommand>({"--export-texts", "--msi", "a.msi", "--out", "a.pot"})
+                     .localizedPath);
     struct Case {
         std::vector<std::string> arguments;
         const char* input;
@@ -151,6 +164,17 @@ TEST(PackOptions, MakeTransformTakesThePackageTheLocalizedPackageAndTheOutput) {
         {{"--make-transform", "--msi", "a.msi", "--localized", "fr.msi", "--language",
           "1031=de.msi", "--out", "o.mst"},
          "--make-transform"},
+        {{"--make-transform", "--msi", "a.msi", "--localized", "fr.msi", "--translation",
+          "1036=fr.po", "--out", "o.mst"},
+         "--translation"},
+        {{"--make-transform", "--msi", "a.msi", "--translation", "1036=fr.po", "--translation",
+          "1031=de.po", "--out", "o.mst"},
+         "--translation"},
+        {{"--export-texts", "--msi", "a.msi", "--translation", "1036=fr.po", "--out", "o.po"},
+         "--export-texts"},
+        {{"--export-texts", "--make-transform", "--msi", "a.msi", "--localized", "fr.msi", "--out",
+          "o.po"},
+         "--export-texts"},
     };
     for (const Case& c : cases) {
         PackError error = parseError(c.arguments);

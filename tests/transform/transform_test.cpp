@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "msi_texts/texts.h"
 #include "msi_transform/generate.h"
 
 namespace {
@@ -267,6 +268,54 @@ TEST(TransformRefusal, OnlyATransformPassesTheCheckByItsClass) {
             EXPECT_EQ(error.input(), msi_transform::TransformError::Input::Transform);
         }
         EXPECT_EQ(message.substr(0, c.message.size()), c.message) << c.path;
+    }
+}
+
+// A translator's PO file instead of a localized build: the French build's
+// texts exported with their translations, read back, and made into a
+// transform from that file alone. Applied by the system, it gives every
+// table the French build's transform gives.
+TEST(TranslationRoundTrip, PoFileGivesWhatTheLocalizedBuildGives) {
+    CreateDirectoryA(work.c_str(), nullptr);
+    for (const std::string product : {"sample", "ui"}) {
+        const std::string texts = std::string(TEXTS_INPUT_DIR) + "/" + product + "_";
+        common::Bytes base = fileBytes(texts + "1033.msi"), french = fileBytes(texts + "1036.msi");
+        using Input = msi_transform::TransformError::Input;
+        msi_database::Database baseTables = msi_transform::readPackageDatabase(base, Input::Base);
+        msi_database::Database frenchTables =
+            msi_transform::readPackageDatabase(french, Input::Localized);
+        std::vector<po::Entry> entries =
+            po::readPo(po::writePo(msi_texts::exportTexts(baseTables, &frenchTables)));
+        std::map<std::string, common::Bytes> transforms = {
+            {"language", msi_transform::makeTransform(base, french)},
+            {"translation", msi_transform::makeTransform(base, [&](msi_database::Database& tables) {
+                 msi_texts::translate(tables, entries, 1036);
+             })}};
+        std::map<std::string, std::set<std::string>> files;
+        for (const auto& transform : transforms) {
+            std::string name = work + product + "_" + transform.first;
+            writeFile(name + ".mst", transform.second);
+            ASSERT_TRUE(CopyFileA((texts + "1033.msi").c_str(), (name + ".msi").c_str(), FALSE));
+            MSIHANDLE database = 0;
+            openDatabase(name + ".msi", reinterpret_cast<LPCWSTR>(MSIDBOPEN_TRANSACT), database);
+            ASSERT_EQ(MsiDatabaseApplyTransformW(database, wide(name + ".mst").c_str(), 0), 0u);
+            ASSERT_EQ(MsiDatabaseCommit(database), 0u);
+            exportAll(database, name);
+            MsiCloseHandle(database);
+            listFiles(name, "", files[transform.first]);
+        }
+        EXPECT_EQ(files["language"], files["translation"]) << product;
+        const std::string language = work + product + "_language/",
+                          translation = work + product + "_translation/";
+        for (const std::string& table : files["language"])
+            EXPECT_EQ(fileText(language + table), fileText(translation + table))
+                << product << ": " << table;
+        // The French texts are there: the transforms did act.
+        EXPECT_NE(fileText(translation + "Property.idt").find("Produit exemple"),
+                  std::string::npos);
+        if (product == "ui") {
+            EXPECT_NE(fileText(translation + "Control.idt").find("Annuler"), std::string::npos);
+        }
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // ASCII letters compared without regard to case, in UTF-8 and UTF-16 texts
 // alike: how the Windows Installer compares GUIDs (a product code, an
-// upgrade code). Other characters compare as they are.
+// upgrade code). Other characters compare as they are. And the value of a
+// hex digit, for the formats that spell numbers so.
 #include <string>
 
 namespace common {
@@ -18,6 +19,17 @@ bool equalIgnoringAsciiCase(const std::basic_string<Char>& a, const std::basic_s
         if (upperAscii(a[i]) != upperAscii(b[i]))
             return false;
     return true;
+}
+
+// 0-15, or -1 for a character that is no hex digit.
+template <class Char> int hexDigit(Char c) {
+    if (c >= Char('0') && c <= Char('9'))
+        return int(c - Char('0'));
+    if (c >= Char('a') && c <= Char('f'))
+        return int(c - Char('a')) + 10;
+    if (c >= Char('A') && c <= Char('F'))
+        return int(c - Char('A')) + 10;
+    return -1;
 }
 
 } // namespace common

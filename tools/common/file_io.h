@@ -77,7 +77,8 @@ class MappedFile {
 class OutputFile {
   public:
     // Creates the empty temporary file. Throws SystemError ("cannot create a
-    // file in its folder: ...").
+    // file in its folder: ...", or "cannot write: ..." where the target is a
+    // device, a pipe or a folder, which the rename would replace).
     explicit OutputFile(const std::string& path);
     // Removes the temporary file unless commit() succeeded.
     ~OutputFile();

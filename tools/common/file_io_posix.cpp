@@ -110,6 +110,12 @@ MappedFile::~MappedFile() {
 }
 
 OutputFile::OutputFile(const std::string& path) : path_(path) {
+    // The rename at the end would put a file in the place of a device or a
+    // pipe (as root, /dev/null itself), or fail on a folder after all the
+    // writing: such a target is refused first.
+    struct stat target;
+    if (::stat(path.c_str(), &target) == 0 && !S_ISREG(target.st_mode))
+        throw SystemError("cannot write: it is no regular file (a device, a pipe or a folder)");
     std::string name = folderOf(path) + "/spkXXXXXX.tmp";
     int fd = ::mkstemps(&name[0], 4);
     if (fd < 0)

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/ascii.h"
 #include "compound_file/compound_file.h"
 #include "compound_file/layout.h"
 
@@ -12,16 +13,6 @@ bool Guid::operator==(const Guid& other) const {
 }
 
 namespace {
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Where the bytes of each field land: the first three fields are stored
 // little-endian, the last eight in the order written.
@@ -72,7 +63,7 @@ Guid Guid::parse(const std::string& text) {
                 throw common::FormatError(bad);
             continue;
         }
-        int value = hexDigit(text[i]);
+        int value = common::hexDigit(text[i]);
         if (value < 0)
             throw common::FormatError(bad);
         uint8_t& byte = guid.bytes[kTextToByte[digit / 2]];

@@ -166,9 +166,9 @@ common::Bytes transformSummary(const Package& base, const Package& localized,
 
 } // namespace
 
-common::Bytes makeTransform(common::ByteView baseBytes, common::ByteView localizedBytes) {
-    Package base = readPackage(baseBytes, Input::Base);
-    Package localized = readPackage(localizedBytes, Input::Localized);
+namespace {
+
+common::Bytes transformBetween(const Package& base, const Package& localized) {
     uint32_t fallbackCodePage =
         msi_database::ansiCodePage(lcidOf(property(localized.database, u"ProductLanguage")));
     std::vector<compound_file::StreamData> streams;
@@ -196,6 +196,25 @@ common::Bytes makeTransform(common::ByteView baseBytes, common::ByteView localiz
         throw TransformError(Input::Localized,
                              "cannot be written as a transform: " + std::string(error.what()));
     }
+}
+
+} // namespace
+
+common::Bytes makeTransform(common::ByteView base, common::ByteView localized) {
+    return transformBetween(readPackage(base, Input::Base),
+                            readPackage(localized, Input::Localized));
+}
+
+common::Bytes makeTransform(common::ByteView baseBytes,
+                            const std::function<void(msi_database::Database&)>& localize) {
+    Package base = readPackage(baseBytes, Input::Base);
+    Package localized = base;
+    localize(localized.database);
+    return transformBetween(base, localized);
+}
+
+msi_database::Database readPackageDatabase(common::ByteView bytes, TransformError::Input input) {
+    return readPackage(bytes, input).database;
 }
 
 void checkTransform(common::ByteView transform, common::ByteView base) {

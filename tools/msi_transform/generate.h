@@ -1,10 +1,12 @@
 #pragma once
 // Language transforms made and checked from the bytes of the files, without
 // any system call: the same transform bytes on every platform.
+#include <functional>
 #include <stdexcept>
 #include <string>
 
 #include "common/bytes.h"
+#include "msi_database/database.h"
 
 namespace msi_transform {
 
@@ -28,6 +30,17 @@ class TransformError : public std::runtime_error {
 // cannot hold (Localized). A summary text the summary's code page cannot
 // hold is written with `?` for each such character, as Windows does.
 common::Bytes makeTransform(common::ByteView base, common::ByteView localized);
+
+// The transform from the package `base` to a copy of it that `localize`
+// changes in memory (a translation of its texts), with the summary of
+// `base`. Throws as above, Localized naming the changed copy; what
+// `localize` throws passes through.
+common::Bytes makeTransform(common::ByteView base,
+                            const std::function<void(msi_database::Database&)>& localize);
+
+// The tables of an installer package, read and checked as makeTransform
+// reads its inputs. Throws TransformError naming `input`.
+msi_database::Database readPackageDatabase(common::ByteView bytes, TransformError::Input input);
 
 // Throws TransformError(Transform) unless `transform` is an installer
 // transform (a package or a patch is named as such) that applies to the

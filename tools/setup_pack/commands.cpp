@@ -5,7 +5,7 @@
 
 struct ParsedLine {
     PackCommand pack; // and the paths of the other commands
-    bool help = false, makeTransform = false;
+    bool help = false, makeTransform = false, exportTexts = false;
     std::string localizedPath;
     std::optional<std::string> inspectPath, extractPath;
     std::vector<const OptionSpec*> given;
@@ -53,7 +53,9 @@ void readTransform(ParsedLine& line, const std::string& option, const std::strin
     TransformInput transform;
     transform.lcid = checkLanguage(value.substr(0, equals), input);
     transform.path = value.substr(equals + 1);
-    transform.localized = option == "--language";
+    transform.source = option == "--language"      ? TransformInput::Localized
+                       : option == "--translation" ? TransformInput::Translation
+                                                   : TransformInput::Transform;
     if (transform.lcid == setup_format::baseLanguage)
         throw PackError(packBadInput, input,
                         std::to_string(transform.lcid) +
@@ -67,11 +69,14 @@ void readTransform(ParsedLine& line, const std::string& option, const std::strin
 }
 
 using Option = const std::string&;
+const char* const makeTransformTakes =
+    "takes only --msi, --localized or one --translation, and --out";
+const char* const exportTextsTakes = "takes only --msi, --localized and --out";
 const unsigned packing = forPack | forMakeTransform;
 
 const std::vector<OptionSpec> table = {
-    {"--msi", true, packing, "  --msi PATH              the product's Windows Installer package\n",
-     nullptr, nullptr,
+    {"--msi", true, packing | forExportTexts,
+     "  --msi PATH              the product's Windows Installer package\n", nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) {
          readPath(line.pack.msiPath, option, value);
      }},
@@ -84,6 +89,11 @@ const std::vector<OptionSpec> table = {
     {"--transform", true, forPack,
      "  --transform LCID=PATH   a ready-made transform for such a language\n", nullptr, nullptr,
      readTransform},
+    {"--translation", true, packing,
+     "  --translation LCID=PO   a PO file that translates the package's texts (see\n"
+     "                          --export-texts): its transform is made and\n"
+     "                          embedded; repeatable\n",
+     nullptr, nullptr, readTransform},
     {"--languages", true, forPack,
      "  --languages LIST        languages offered, e.g. 1033;1036\n"
      "                          (default: 1033 and the languages' LCIDs in order)\n",
@@ -122,7 +132,7 @@ const std::vector<OptionSpec> table = {
     {"--stub", true, forPack,
      "  --stub PATH             the setup stub to fill, instead of --arch\n",
      &PackCommand::stubPath},
-    {"--out", true, packing | forExtract,
+    {"--out", true, packing | forExtract | forExportTexts,
      "  --out PATH              the setup program to write; written only on success\n", nullptr,
      nullptr,
      [](ParsedLine& line, Option option, Option value) {
@@ -162,10 +172,16 @@ const std::vector<OptionSpec> table = {
      [](ParsedLine& line, Option option, Option value) { once(line.extractPath, option, value); }},
     {"--make-transform", false, forMakeTransform,
      "\n"
-     "  --make-transform        write only the transform from --msi to --localized\n"
-     "                          as --out (for deploying the package with it)\n",
+     "  --make-transform        write only the transform from --msi to --localized,\n"
+     "                          or by one --translation, as --out (for deploying\n"
+     "                          the package with it)\n",
      nullptr, nullptr, [](ParsedLine& line, Option, Option) { line.makeTransform = true; }},
-    {"--localized", true, forMakeTransform, "", nullptr, nullptr,
+    {"--export-texts", false, forExportTexts,
+     "  --export-texts          write the texts of --msi that a user sees as a PO\n"
+     "                          template to --out; with --localized, translated as\n"
+     "                          that localized build has them\n",
+     nullptr, nullptr, [](ParsedLine& line, Option, Option) { line.exportTexts = true; }},
+    {"--localized", true, forMakeTransform | forExportTexts, "", nullptr, nullptr,
      [](ParsedLine& line, Option option, Option value) {
          readPath(line.localizedPath, option, value);
      }},
@@ -255,7 +271,7 @@ const std::string& packUsageText() {
     static const std::string text = [] {
         std::string usage =
             "usage: setup-pack --msi PATH [--language LCID=PATH]... [--transform LCID=PATH]...\n"
-            "                  [--languages LIST]\n"
+            "                  [--translation LCID=PO]... [--languages LIST]\n"
             "                  [--product-name TEXT] [--product-code GUID] [--version TEXT]\n"
             "                  [--log-path PATH] [--arch x86|x64 | --stub PATH] --out PATH\n"
             "                  [--sign-cert FILE --sign-key FILE | --sign-pkcs12 FILE]\n"
@@ -267,6 +283,8 @@ const std::string& packUsageText() {
             "       setup-pack --inspect SETUP|PACKAGE\n"
             "       setup-pack --extract SETUP|PACKAGE --out FOLDER\n"
             "       setup-pack --make-transform --msi PATH --localized PATH --out PATH\n"
+            "       setup-pack --make-transform --msi PATH --translation LCID=PO --out PATH\n"
+            "       setup-pack --export-texts --msi PATH [--localized PATH] --out PATH\n"
             "       setup-pack --help | --version\n"
             "\n"
             "Copies the setup stub (--stub, else setup.exe, or setup-x64.exe with\n"
@@ -316,7 +334,9 @@ Command parseCommand(const std::vector<std::string>& arguments) {
             throw usageError(line.inspectPath ? "--inspect" : "--extract",
                              "takes no packing options");
         if (line.makeTransform)
-            throw usageError("--make-transform", "takes only --msi, --localized and --out");
+            throw usageError("--make-transform", makeTransformTakes);
+        if (line.exportTexts)
+            throw usageError("--export-texts", exportTextsTakes);
         checkOutputOptions(pack);
     }
     if (line.inspectPath || line.extractPath) {
@@ -337,16 +357,34 @@ Command parseCommand(const std::vector<std::string>& arguments) {
         throw usageError("--msi", "is required");
     if (!haveOut && !pack.outMsiPath)
         throw usageError("--out", "is required");
+    if (line.makeTransform && line.exportTexts)
+        throw usageError("--export-texts", "does not go with --make-transform");
     if (line.makeTransform) {
-        if (line.localizedPath.empty())
-            throw usageError("--localized", "is required with --make-transform");
         // Only the three paths mean something here.
         if (line.givenOutside(forMakeTransform))
-            throw usageError("--make-transform", "takes only --msi, --localized and --out");
-        return MakeTransformCommand{pack.msiPath, line.localizedPath, pack.outPath};
+            throw usageError("--make-transform", makeTransformTakes);
+        if (!pack.transforms.empty() && !line.localizedPath.empty())
+            throw usageError("--translation", "does not go with --localized");
+        if (pack.transforms.size() > 1)
+            throw usageError("--translation", "is one with --make-transform, which writes one "
+                                              "transform");
+        if (pack.transforms.empty() && line.localizedPath.empty())
+            throw usageError("--localized", "is required with --make-transform");
+        TransformInput source = pack.transforms.empty() ? TransformInput{TransformInput::Localized,
+                                                                         0, line.localizedPath}
+                                                        : pack.transforms[0];
+        return MakeTransformCommand{pack.msiPath, source, pack.outPath};
+    }
+    if (line.exportTexts) {
+        if (line.givenOutside(forExportTexts))
+            throw usageError("--export-texts", exportTextsTakes);
+        std::optional<std::string> localized;
+        if (!line.localizedPath.empty())
+            localized = line.localizedPath;
+        return ExportTextsCommand{pack.msiPath, localized, pack.outPath};
     }
     if (!line.localizedPath.empty())
-        throw usageError("--localized", "needs --make-transform");
+        throw usageError("--localized", "needs --make-transform or --export-texts");
     // --stub names the stub itself: an --arch beside it would say nothing
     // or contradict it.
     if (pack.arch && pack.stubPath)

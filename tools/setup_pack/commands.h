@@ -37,9 +37,20 @@ struct PackCommand {
 // (x86 without it), found as defaultStubPath (setup_file.h) finds it.
 std::string stubPathOf(const PackCommand& command);
 
-// --make-transform: one transform file, no setup.
+// --make-transform: one transform file, no setup, from a localized package
+// (--localized) or a translation (--translation).
 struct MakeTransformCommand {
-    std::string msiPath, localizedPath, outPath;
+    std::string msiPath;
+    TransformInput source;
+    std::string outPath;
+};
+
+// --export-texts: the package's texts as a PO file, translated from a
+// localized package (--localized) where one is given.
+struct ExportTextsCommand {
+    std::string msiPath;
+    std::optional<std::string> localizedPath;
+    std::string outPath;
 };
 
 // --inspect SETUP|PACKAGE.
@@ -55,8 +66,8 @@ struct ExtractCommand {
 struct HelpCommand {};
 struct VersionCommand {}; // "--version" as the only argument
 
-using Command = std::variant<PackCommand, MakeTransformCommand, InspectCommand, ExtractCommand,
-                             HelpCommand, VersionCommand>;
+using Command = std::variant<PackCommand, MakeTransformCommand, ExportTextsCommand, InspectCommand,
+                             ExtractCommand, HelpCommand, VersionCommand>;
 
 // Reads the arguments after the program name. Throws PackError with
 // packUsage for a malformed command line and packBadInput for a value that
@@ -74,6 +85,7 @@ enum CommandMask : unsigned {
     forExtract = 8,
     forHelp = 16,
     forVersion = 32, // alone on the command line
+    forExportTexts = 64,
 };
 
 struct ParsedLine; // the command line as far as it is read (commands.cpp)

@@ -24,7 +24,9 @@ void checkOverwrites(const PackCommand& options) {
     std::vector<std::pair<std::string, const char*>> inputs = {{options.msiPath, "the package"}};
     for (const TransformInput& transform : options.transforms)
         inputs.emplace_back(transform.path,
-                            transform.localized ? "a localized package" : "a transform");
+                            transform.source == TransformInput::Localized ? "a localized package"
+                            : transform.source == TransformInput::Translation ? "a translation"
+                                                                              : "a transform");
     if (options.stubPath)
         inputs.emplace_back(*options.stubPath, "the stub");
     for (const auto& input : inputs)

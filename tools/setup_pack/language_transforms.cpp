@@ -2,6 +2,7 @@
 
 #include "msi_transform/generate.h"
 #include "setup_pack/package_info.h"
+#include "setup_pack/texts_files.h"
 
 namespace {
 
@@ -20,7 +21,10 @@ LanguageTransform languageTransform(const TransformInput& transform, common::Byt
     LanguageTransform result;
     std::unique_ptr<common::MappedFile> input = mapInput(transform.path);
     try {
-        if (transform.localized) {
+        if (transform.source == TransformInput::Translation) {
+            result.made = translationTransform(package, msiPath, transform.lcid, input->bytes(),
+                                               transform.path);
+        } else if (transform.source == TransformInput::Localized) {
             result.made = msi_transform::makeTransform(package, input->bytes());
         } else {
             msi_transform::checkTransform(input->bytes(), package);
@@ -32,22 +36,19 @@ LanguageTransform languageTransform(const TransformInput& transform, common::Byt
     return result;
 }
 
-void writeTransformFile(const std::string& msiPath, const std::string& localizedPath,
+void writeTransformFile(const std::string& msiPath, const TransformInput& source,
                         const std::string& outPath) {
     if (common::sameFile(outPath, msiPath))
         throw PackError(packBadInput, outPath, "the output would overwrite the package");
-    if (common::sameFile(outPath, localizedPath))
-        throw PackError(packBadInput, outPath, "the output would overwrite the localized package");
+    if (common::sameFile(outPath, source.path))
+        throw PackError(packBadInput, outPath,
+                        source.source == TransformInput::Translation
+                            ? "the output would overwrite the translation"
+                            : "the output would overwrite the localized package");
     std::unique_ptr<common::MappedFile> base = mapInput(msiPath);
-    std::unique_ptr<common::MappedFile> localized = mapInput(localizedPath);
-    common::Bytes transform;
+    LanguageTransform transform = languageTransform(source, base->bytes(), msiPath);
     try {
-        transform = msi_transform::makeTransform(base->bytes(), localized->bytes());
-    } catch (const msi_transform::TransformError& error) {
-        throw packError(error, msiPath, localizedPath);
-    }
-    try {
-        common::writeWholeFile(outPath, transform);
+        common::writeWholeFile(outPath, transform.bytes());
     } catch (const common::SystemError& error) {
         throw PackError(packWriteFailed, outPath, error.what());
     }

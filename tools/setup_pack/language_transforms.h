@@ -22,8 +22,8 @@ struct LanguageTransform {
 LanguageTransform languageTransform(const TransformInput& transform, common::ByteView package,
                                     const std::string& msiPath);
 
-// Writes the transform from the package at `msiPath` to the localized
-// package at `localizedPath` as `outPath` (nothing is left on failure).
+// Writes the transform of `source` (a localized package or a translation)
+// for the package at `msiPath` as `outPath` (nothing is left on failure).
 // Throws PackError.
-void writeTransformFile(const std::string& msiPath, const std::string& localizedPath,
+void writeTransformFile(const std::string& msiPath, const TransformInput& source,
                         const std::string& outPath);

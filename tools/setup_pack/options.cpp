@@ -6,17 +6,15 @@
 
 #include "base/text_split.h"
 #include "base/setup_format.h"
+#include "common/ascii.h"
 #include "product/version.h"
 
 namespace {
 
-char upperAscii(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
+using common::upperAscii;
 
 bool isHex(char c) {
-    c = upperAscii(c);
-    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F');
+    return common::hexDigit(c) >= 0;
 }
 
 // The pieces of `text` between the separators, cut the way the setup cuts
@@ -51,12 +49,7 @@ std::string canonicalProductCode(const std::string& code, const std::string& inp
 }
 
 bool sameProductCode(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upperAscii(a[i]) != upperAscii(b[i]))
-            return false;
-    return true;
+    return common::equalIgnoringAsciiCase(a, b);
 }
 
 void checkVersion(const std::string& version, const std::string& input) {

@@ -8,9 +8,11 @@
 #include "setup_pack/pack_error.h"
 
 struct TransformInput {
+    // --transform: a ready-made transform; --language: a localized package
+    // to make it from; --translation: a translated PO file of the texts.
+    enum Source { Transform, Localized, Translation } source = Transform;
     int32_t lcid = 0;
     std::string path;
-    bool localized = false; // --language: a localized package to make the transform from
 };
 
 // The product code as the setup carries it: `code`, a GUID in braces

@@ -7,6 +7,8 @@
 int runCommand(const PackCommand& command);
 // command_make_transform.cpp
 int runCommand(const MakeTransformCommand& command);
+// command_export_texts.cpp
+int runCommand(const ExportTextsCommand& command);
 // command_inspect.cpp
 int runCommand(const InspectCommand& command);
 // command_extract.cpp
