@@ -17,7 +17,7 @@
 namespace msi_texts {
 
 // The entries of every text of `base` a user sees: the cells of columns
-// marked localizable in `_Columns`, and of the standard tables' text columns
+// marked localizable in the schema, and of the standard tables' text columns
 // where a package does not mark them (dialog and control texts, UI and
 // action texts, error messages, features, shortcuts, launch conditions,
 // services), and the Property values a user sees. Empty cells, texts that
