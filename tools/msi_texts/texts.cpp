@@ -404,7 +404,9 @@ void translate(Database& database, const std::vector<po::Entry>& entries, uint32
         changes.emplace_back(&cell, std::move(text));
     }
     for (auto& change : changes) {
-        Table& table = const_cast<Table&>(*change.first->table);
+        // The cells were found in this very database.
+        Table& table =
+            database.tables[static_cast<size_t>(change.first->table - database.tables.data())];
         table.rows[change.first->row][change.first->column].text = std::move(change.second);
     }
     for (Table& table : database.tables)
