@@ -43,7 +43,9 @@ class Lexer {
                 end = text_.size();
             line_ = number;
             std::string_view line = text_.substr(start, end - start);
-            if (!line.empty() && line.back() == '\r') // a file written on Windows
+            // A file written on Windows, or converted to it twice ("\r\r\n"):
+            // a comment keeps no carriage return its writer cannot give back.
+            while (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);
             lineTokens(line, tokens);
             start = end + 1;
