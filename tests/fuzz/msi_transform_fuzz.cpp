@@ -41,10 +41,10 @@ Cell drawCell(Input& in, int type, bool key) {
         cell.kind = Cell::Binary;
         cell.data.assign(choice % 5, static_cast<uint8_t>(in.next()));
     } else if (type & typeString) {
-        cell.kind = Cell::String;
-        cell.text = std::u16string(1 + choice % 3, static_cast<char16_t>(u'a' + in.next() % 4));
+        std::u16string text(1 + choice % 3, static_cast<char16_t>(u'a' + in.next() % 4));
         if (choice & 0x80)
-            cell.text += static_cast<char16_t>(0xE0 + in.next() % 0x140); // past Latin-1 too
+            text += static_cast<char16_t>(0xE0 + in.next() % 0x140); // past Latin-1 too
+        cell.setText(std::move(text));
     } else {
         cell.kind = Cell::Integer;
         int32_t value = static_cast<int32_t>(in.next() | (in.next() << 8) | (in.next() << 16) |

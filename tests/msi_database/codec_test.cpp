@@ -106,7 +106,7 @@ TEST(Codec, ReferencesTakeThreeBytesPastSixtyFiveThousandStrings) {
     StringPool read(pool.poolStream(), pool.dataStream());
     EXPECT_EQ(read.refBytes(), 3);
     CellDecoder decoder(read);
-    EXPECT_EQ(decoder.decode(keyName, readCellValue(field.data(), 3), u"T").text, u"last");
+    EXPECT_EQ(decoder.decode(keyName, readCellValue(field.data(), 3), u"T").text(), u"last");
     EXPECT_THROW(decoder.decode(keyName, 0x10001, u"T"), common::FormatError);
 }
 

@@ -40,7 +40,7 @@ std::map<std::string, std::u16string> stringCells(const Database& database) {
             for (size_t c = 0; c < table.columns.size(); ++c)
                 if (table.rows[r][c].kind == Cell::String)
                     cells[common::toUtf8(table.name) + "/" + std::to_string(r) + "/" +
-                          std::to_string(c)] = table.rows[r][c].text;
+                          std::to_string(c)] = table.rows[r][c].text();
     return cells;
 }
 

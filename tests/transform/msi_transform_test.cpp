@@ -17,8 +17,7 @@ using common::toUtf8;
 
 Cell str(const std::u16string& text) {
     Cell cell;
-    cell.kind = Cell::String;
-    cell.text = text;
+    cell.setText(text);
     return cell;
 }
 Cell num(int32_t value) {
@@ -165,16 +164,19 @@ TEST(TransformDiff, RefusesWhatALanguageTransformCannotCarry) {
     for (const char16_t* name : properties) {
         Database other = base;
         for (auto& row : other.tables[0].rows)
-            if (row[0].text == name)
+            if (row[0].text() == name)
                 row[1] = str(u"{other}");
         EXPECT_NE(refusal(base, other).find("another " + toUtf8(name)), std::string::npos);
     }
     // GUIDs that differ in case alone are one, as the Windows Installer
     // compares them.
     Database lower = base;
-    for (auto& row : lower.tables[0].rows)
-        for (char16_t& c : row[1].text)
+    for (auto& row : lower.tables[0].rows) {
+        std::u16string text = row[1].text();
+        for (char16_t& c : text)
             c = c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c;
+        row[1] = str(text);
+    }
     EXPECT_EQ(refusal(base, lower), "no refusal");
 
     Table wide{u"Wide", {{u"Key", keyName}}, {}};

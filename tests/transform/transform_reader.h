@@ -85,8 +85,8 @@ inline bool sameDatabase(Database a, Database b) {
                                   return x[i].kind < y[i].kind;
                               if (x[i].number != y[i].number)
                                   return x[i].number < y[i].number;
-                              if (x[i].text != y[i].text)
-                                  return x[i].text < y[i].text;
+                              if (x[i].text() != y[i].text())
+                                  return x[i].text() < y[i].text();
                               if (x[i].data != y[i].data)
                                   return x[i].data < y[i].data;
                           }

@@ -28,7 +28,7 @@ int CellDecoder::refBytes() const {
 void CellDecoder::reserve(size_t count, const std::u16string& table) {
     if (count > maxCells - cells_)
         throw FormatError("table " + quoted(table) +
-                          " asks for more cells or text than any database holds");
+                          " asks for more cells than any database holds");
     cells_ += count;
 }
 
@@ -43,13 +43,11 @@ Cell CellDecoder::decode(int type, uint32_t raw, const std::u16string& table) {
             throw FormatError("table " + quoted(table) + " refers to string " +
                               std::to_string(raw) + ", past the pool's " +
                               std::to_string(pool_.size() - 1));
-        const std::u16string& text = pool_.text(raw);
-        if (text.size() > maxCellTextUnits - units_)
-            throw FormatError("table " + quoted(table) +
-                              " asks for more cells or text than any database holds");
-        units_ += text.size();
-        cell.text = text;
-        cell.kind = text.empty() ? Cell::Null : Cell::String;
+        cell.shared = pool_.shared(raw);
+        if (!cell.shared->empty())
+            cell.kind = Cell::String;
+        else
+            cell.shared.reset();
     } else {
         cell.kind = Cell::Integer;
         cell.number = integerBytes(type) == 2 ? static_cast<int32_t>(raw) - 0x8000
@@ -82,7 +80,17 @@ std::u16string cellText(const Cell& cell) {
         std::string digits = std::to_string(cell.number);
         return std::u16string(digits.begin(), digits.end());
     }
-    return cell.kind == Cell::String ? cell.text : std::u16string();
+    return cell.text();
+}
+
+const std::u16string& Cell::text() const {
+    static const std::u16string none;
+    return kind == String && shared ? *shared : none;
+}
+
+void Cell::setText(std::u16string text) {
+    kind = text.empty() ? Null : String;
+    shared = text.empty() ? nullptr : std::make_shared<const std::u16string>(std::move(text));
 }
 
 } // namespace msi_database

@@ -5,6 +5,7 @@
 // (their data is a stream of its own); 0 is null in every column.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,10 +19,17 @@ class StringPool;
 struct Cell {
     enum Kind { Null, Integer, String, Binary } kind = Null;
     int32_t number = 0;
-    std::u16string text; // String; never empty (an empty string is Null)
-    common::Bytes data;  // Binary
+    common::Bytes data; // Binary
+    // String: the string, never empty (an empty string is Null); empty for
+    // the other kinds.
+    const std::u16string& text() const;
+    // Makes the cell String `text`, or Null when it is empty.
+    void setText(std::u16string text);
+    // String: held with the pool it was read from, so a string that many
+    // cells refer to is held once.
+    std::shared_ptr<const std::u16string> shared;
     bool operator==(const Cell& other) const {
-        return kind == other.kind && number == other.number && text == other.text &&
+        return kind == other.kind && number == other.number && text() == other.text() &&
                data == other.data;
     }
     bool operator!=(const Cell& other) const { return !(*this == other); }
@@ -44,12 +52,9 @@ int cellBytes(int type, int refBytes);
 // The value of `bytes` (2, 3 or 4) little-endian bytes.
 uint32_t readCellValue(const uint8_t* at, int bytes);
 
-// Cells hold their own copy of the strings they refer to, so a few long
-// strings referred to over and over would ask for far more memory than the
-// file holds. One decoder refuses more cells, or more UTF-16 units of text
-// in them, than these; no real database comes near either.
+// A cell takes some 50 bytes, from 2 bytes of its table stream. One decoder
+// refuses more cells than this; no real database comes near it.
 constexpr size_t maxCells = size_t(1) << 24;
-constexpr size_t maxCellTextUnits = size_t(1) << 27;
 
 // Turns the values of a table stream into cells, strings from one pool.
 class CellDecoder {
@@ -58,14 +63,14 @@ class CellDecoder {
     int refBytes() const;
     // Counts `count` more cells of `table`; throws FormatError past maxCells.
     void reserve(size_t count, const std::u16string& table);
-    // The cell of a column of `type` whose value is `raw`. Throws
-    // FormatError naming `table` for a string id past the pool, or past
-    // maxCellTextUnits of text.
+    // The cell of a column of `type` whose value is `raw`, sharing its
+    // string with the pool. Throws FormatError naming `table` for a string
+    // id past the pool.
     Cell decode(int type, uint32_t raw, const std::u16string& table);
 
   private:
     StringPool& pool_;
-    size_t cells_ = 0, units_ = 0;
+    size_t cells_ = 0;
 };
 
 // A cell as written: strings already pool ids.

@@ -107,20 +107,20 @@ class DatabaseReader {
         for (const auto& row : systemRows(tablesTableName)) {
             if (row[0].kind != Cell::String)
                 throw FormatError("table " + tables + " lists a table without a name");
-            if (!columns_.emplace(row[0].text, systemColumns(row[0].text)).second)
-                throw FormatError("table " + tables + " lists " + quoted(row[0].text) + " twice");
-            tableNames_.push_back(row[0].text);
+            if (!columns_.emplace(row[0].text(), systemColumns(row[0].text())).second)
+                throw FormatError("table " + tables + " lists " + quoted(row[0].text()) + " twice");
+            tableNames_.push_back(row[0].text());
         }
         std::map<std::u16string, std::map<int32_t, Column>> numbered;
         for (const auto& row : systemRows(columnsTableName)) {
-            const std::u16string& table = row[0].text;
+            const std::u16string& table = row[0].text();
             if (row[0].kind != Cell::String || row[1].kind != Cell::Integer ||
                 row[2].kind != Cell::String || row[3].kind != Cell::Integer)
                 throw FormatError("table " + quoted(columnsTableName) +
                                   " has a row with a null cell" +
                                   (table.empty() ? std::string() : " for " + quoted(table)));
             if (!numbered[table]
-                     .emplace(row[1].number, Column{row[2].text, row[3].number & 0x7FFF})
+                     .emplace(row[1].number, Column{row[2].text(), row[3].number & 0x7FFF})
                      .second)
                 throw FormatError("table " + quoted(table) + " has two columns number " +
                                   std::to_string(row[1].number));
@@ -223,8 +223,8 @@ std::u16string binaryStreamName(const Table& table, const std::vector<Cell>& row
 std::u16string property(const Database& database, const std::u16string& name) {
     if (const Table* table = findTable(database, u"Property"))
         for (const auto& row : table->rows)
-            if (row.size() > 1 && row[0].text == name)
-                return row[1].text;
+            if (row.size() > 1 && row[0].text() == name)
+                return row[1].text();
     return std::u16string();
 }
 

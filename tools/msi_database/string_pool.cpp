@@ -29,22 +29,22 @@ StringPool::StringPool(common::ByteView entries, common::Bytes data) : data_(std
         offset += length;
     }
     texts_.resize(spans_.size());
-    decoded_.resize(spans_.size());
 }
 
-const std::u16string& StringPool::text(uint32_t id) {
-    if (!decoded_[id]) {
+std::shared_ptr<const std::u16string> StringPool::shared(uint32_t id) {
+    if (!texts_[id]) {
         std::string bytes(data_.begin() + spans_[id].first,
                           data_.begin() + spans_[id].first + spans_[id].second);
-        if (!decodeText(codePage_, bytes, texts_[id])) {
+        std::u16string text;
+        if (!decodeText(codePage_, bytes, text)) {
             for (char c : bytes)
                 if (static_cast<unsigned char>(c) >= 0x80)
                     throw FormatError("string " + std::to_string(id) +
                                       " of the pool is no text of code page " +
                                       std::to_string(codePage_));
-            texts_[id].assign(bytes.begin(), bytes.end());
+            text.assign(bytes.begin(), bytes.end());
         }
-        decoded_[id] = 1;
+        texts_[id] = std::make_shared<const std::u16string>(std::move(text));
     }
     return texts_[id];
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -30,15 +31,16 @@ class StringPool {
     // The string of an id below size(); empty for 0. Throws FormatError for
     // bytes that are no text of the code page (a code page we do not know
     // still holds ASCII).
-    const std::u16string& text(uint32_t id);
+    const std::u16string& text(uint32_t id) { return *shared(id); }
+    // The same string, for the cells that refer to it to hold.
+    std::shared_ptr<const std::u16string> shared(uint32_t id);
 
   private:
     common::Bytes data_;
     uint32_t codePage_ = 0;
     int refBytes_ = 2;
-    std::vector<std::pair<size_t, size_t>> spans_; // by id: offset, length
-    std::vector<std::u16string> texts_;
-    std::vector<uint8_t> decoded_;
+    std::vector<std::pair<size_t, size_t>> spans_;             // by id: offset, length
+    std::vector<std::shared_ptr<const std::u16string>> texts_; // by id, once decoded
 };
 
 // A pool being written: each distinct non-empty string gets one id (from

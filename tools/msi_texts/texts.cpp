@@ -151,7 +151,7 @@ std::string utf8(const std::u16string& text) {
 
 std::string keyText(const Cell& cell) {
     std::string text = cell.kind == Cell::Integer  ? std::to_string(cell.number)
-                       : cell.kind == Cell::String ? utf8(cell.text)
+                       : cell.kind == Cell::String ? utf8(cell.text())
                                                    : std::string();
     std::string escaped;
     for (char c : text) {
@@ -172,8 +172,8 @@ bool keysBefore(const Table& table, const std::vector<Cell>& a, const std::vecto
             return x.kind < y.kind;
         if (x.number != y.number)
             return x.number < y.number;
-        if (x.text != y.text)
-            return x.text < y.text;
+        if (x.text() != y.text())
+            return x.text() < y.text();
     }
     return false;
 }
@@ -189,7 +189,7 @@ std::u16string cellAt(const Table& table, const std::vector<Cell>& row, const ch
     int index = columnIndex(table, name);
     return index < 0 || row[static_cast<size_t>(index)].kind != Cell::String
                ? std::u16string()
-               : row[static_cast<size_t>(index)].text;
+               : row[static_cast<size_t>(index)].text();
 }
 
 // Where a text stands on the screen, for the translator.
@@ -223,12 +223,12 @@ struct TextCell {
 
 bool exported(const Table& table, const std::vector<Cell>& row, size_t column) {
     const Cell& cell = row[column];
-    if (cell.kind != Cell::String || onlyFormatting(cell.text))
+    if (cell.kind != Cell::String || onlyFormatting(cell.text()))
         return false;
     if (table.name == u"Property")
         return column == 1 && row[0].kind == Cell::String &&
-               (row[0].text == u"ProductName" ||
-                (!isSettingProperty(row[0].text) && !looksLikeSetting(cell.text)));
+               (row[0].text() == u"ProductName" ||
+                (!isSettingProperty(row[0].text()) && !looksLikeSetting(cell.text())));
     const Column& schema = table.columns[column];
     if (neverExported(table.name, schema.name) || !msi_database::isStringType(schema.type))
         return false;
@@ -350,11 +350,11 @@ std::vector<po::Entry> exportTexts(const Database& base, const Database* localiz
         if (!place.empty())
             entry.extracted.push_back(place);
         entry.context = cell.context;
-        entry.id = utf8(cell.table->rows[cell.row][cell.column].text);
+        entry.id = utf8(cell.table->rows[cell.row][cell.column].text());
         if (other)
             if (const Cell* text = other->find(cell.context))
                 if (text->kind == Cell::String)
-                    entry.str = utf8(text->text);
+                    entry.str = utf8(text->text());
         entries.push_back(std::move(entry));
     }
     return entries;
@@ -378,7 +378,7 @@ void translate(Database& database, const std::vector<po::Entry>& entries, uint32
         if (found == cells.end())
             refuse(entry, "msgctxt \"" + *entry.context + "\" names no text of the package");
         const TextCell& cell = found->second;
-        if (utf8(cell.table->rows[cell.row][cell.column].text) != entry.id)
+        if (utf8(cell.table->rows[cell.row][cell.column].text()) != entry.id)
             refuse(entry, "the msgid of \"" + *entry.context +
                               "\" is no longer the package's text; update the PO file from a "
                               "new template (msgmerge)");
@@ -407,15 +407,14 @@ void translate(Database& database, const std::vector<po::Entry>& entries, uint32
         // The cells were found in this very database.
         Table& table =
             database.tables[static_cast<size_t>(change.first->table - database.tables.data())];
-        table.rows[change.first->row][change.first->column].text = std::move(change.second);
+        table.rows[change.first->row][change.first->column].setText(std::move(change.second));
     }
     for (Table& table : database.tables)
         if (table.name == u"Property")
             for (auto& row : table.rows)
-                if (row.size() > 1 && row[0].text == u"ProductLanguage") {
+                if (row.size() > 1 && row[0].text() == u"ProductLanguage") {
                     std::string digits = std::to_string(lcid);
-                    row[1].kind = Cell::String;
-                    row[1].text.assign(digits.begin(), digits.end());
+                    row[1].setText(std::u16string(digits.begin(), digits.end()));
                 }
 }
 

@@ -154,7 +154,7 @@ class Applier {
         RowReader reader(bytes, tables, *decoder_);
         while (!reader.done()) {
             Row row = reader.next();
-            const std::u16string& name = row.cells[0].text;
+            const std::u16string& name = row.cells[0].text();
             if (row.cells[0].kind != Cell::String)
                 throw FormatError("a row of " + quoted(tables.name) + " names no table");
             if (row.insert()) {
@@ -182,7 +182,7 @@ class Applier {
         RowReader reader(bytes, columns, *decoder_);
         while (!reader.done()) {
             Row row = reader.next();
-            const std::u16string &table = row.cells[0].text, &name = row.cells[2].text;
+            const std::u16string &table = row.cells[0].text(), &name = row.cells[2].text();
             if (!row.insert())
                 throw FormatError("the transform changes or drops column " + quoted(name) +
                                   " of table " + quoted(table));

@@ -162,7 +162,7 @@ bool needsCodePage(const std::vector<TableChange>& changes) {
                 return true;
         for (const RowChange& row : change.rows)
             for (const Cell& cell : row.cells)
-                if (cell.kind == Cell::String && wide(cell.text))
+                if (cell.kind == Cell::String && wide(cell.text()))
                     return true;
     }
     return false;

@@ -29,7 +29,7 @@ struct Writer {
         out.kind = static_cast<Field::Kind>(cell.kind);
         out.number = cell.number;
         if (cell.kind == Cell::String)
-            out.stringId = reference(cell.text);
+            out.stringId = reference(cell.text());
         return out;
     }
 };

@@ -114,7 +114,7 @@ WingetManifest planWingetManifest(const PackCommand& options) {
         if (table.name == u"Directory")
             for (const std::vector<msi_database::Cell>& row : table.rows)
                 manifest.installLocation =
-                    manifest.installLocation || (!row.empty() && row[0].text == u"INSTALLDIR");
+                    manifest.installLocation || (!row.empty() && row[0].text() == u"INSTALLDIR");
     manifest.scope = scopeOf(utf8(database, u"ALLUSERS"));
 
     manifest.version = options.version.value_or(info.productVersion);
