@@ -13,7 +13,7 @@ const uint8_t summaryFormatId[16] = {0xE0, 0x85, 0x9F, 0xF2, 0xF9, 0x4F, 0x68, 0
 
 } // namespace
 
-common::Bytes summaryStream(const std::map<uint32_t, SummaryProperty>& properties) {
+common::Bytes summaryStream(const Summary& properties) {
     using common::appendLe16;
     using common::appendLe32;
     common::Bytes values;
@@ -62,7 +62,7 @@ common::Bytes summaryStream(const std::map<uint32_t, SummaryProperty>& propertie
     return out;
 }
 
-std::map<uint32_t, SummaryProperty> readSummary(common::ByteView stream) {
+Summary readSummary(common::ByteView stream) {
     using common::FormatError;
     using common::readLe32;
     if (stream.size < 28 || common::readLe16(stream.data) != 0xFFFE)
@@ -89,7 +89,7 @@ std::map<uint32_t, SummaryProperty> readSummary(common::ByteView stream) {
     if (count > (size - 8) / 8)
         throw FormatError("the summary section lists more properties than it holds");
 
-    std::map<uint32_t, SummaryProperty> properties;
+    Summary properties;
     for (uint32_t i = 0; i < count; ++i) {
         uint32_t id = readLe32(body.data + 8 + 8 * static_cast<size_t>(i));
         size_t offset = readLe32(body.data + 12 + 8 * static_cast<size_t>(i));
@@ -135,6 +135,13 @@ std::map<uint32_t, SummaryProperty> readSummary(common::ByteView stream) {
         properties[id] = property;
     }
     return properties;
+}
+
+const std::string* summaryString(const Summary& summary, uint32_t pid) {
+    auto found = summary.find(pid);
+    return found == summary.end() || found->second.kind != SummaryProperty::String
+               ? nullptr
+               : &found->second.text;
 }
 
 } // namespace msi_database

@@ -19,7 +19,7 @@ using Input = TransformError::Input;
 using msi_database::FileKind;
 using msi_database::SummaryProperty;
 
-const uint32_t pidTemplate = 7, pidRevision = 9;
+using namespace msi_database::summary_ids;
 
 std::unique_ptr<compound_file::Reader> open(common::ByteView bytes, Input input) {
     if (!compound_file::hasSignature(bytes))
@@ -84,16 +84,16 @@ std::string templateWith(const std::string& text, const std::vector<LanguageStor
 
 common::Bytes summaryWith(const common::Bytes& stream, const std::vector<LanguageStorage>& storages,
                           const std::string& packageCode) {
-    std::map<uint32_t, SummaryProperty> properties;
+    msi_database::Summary properties;
     try {
         properties = msi_database::readSummary(stream);
     } catch (const FormatError& error) {
         throw TransformError(Input::Base, "has a broken summary: " + std::string(error.what()));
     }
-    auto found = properties.find(pidTemplate);
-    if (found == properties.end() || found->second.kind != SummaryProperty::String)
+    const std::string* found = msi_database::summaryString(properties, pidTemplate);
+    if (!found)
         throw TransformError(Input::Base, "its summary has no Template");
-    found->second.text = templateWith(found->second.text, storages);
+    properties[pidTemplate].text = templateWith(*found, storages);
     properties[pidRevision] = {SummaryProperty::String, 0, packageCode, 0};
     return msi_database::summaryStream(properties);
 }

@@ -18,26 +18,9 @@ namespace {
 
 using common::FormatError;
 using Input = TransformError::Input;
+using msi_database::Summary;
 using msi_database::SummaryProperty;
-using Summary = std::map<uint32_t, SummaryProperty>;
-
-// Summary property ids.
-enum : uint32_t {
-    pidCodePage = 1,
-    pidTitle = 2,
-    pidSubject = 3,
-    pidAuthor = 4,
-    pidKeywords = 5,
-    pidComments = 6,
-    pidTemplate = 7,
-    pidLastSavedBy = 8,
-    pidRevision = 9,
-    pidCreated = 12,
-    pidPageCount = 14,
-    pidCharCount = 16,
-    pidAppName = 18,
-    pidSecurity = 19,
-};
+using namespace msi_database::summary_ids;
 
 // The compound file in `bytes`; `what` names what it should have been.
 std::unique_ptr<compound_file::Reader> openFile(common::ByteView bytes, Input input,
@@ -104,11 +87,10 @@ uint32_t summaryCodePage(const Summary& summary) {
 // A text property as UTF-16; empty when absent. Bytes that are no text of
 // the set's code page are read as 1252, which takes any byte.
 std::u16string summaryText(const Summary& summary, uint32_t pid) {
-    const SummaryProperty* property = find(summary, pid);
+    const std::string* bytes = msi_database::summaryString(summary, pid);
     std::u16string text;
-    if (property && property->kind == SummaryProperty::String &&
-        !msi_database::decodeText(summaryCodePage(summary), property->text, text))
-        msi_database::decodeText(1252, property->text, text);
+    if (bytes && !msi_database::decodeText(summaryCodePage(summary), *bytes, text))
+        msi_database::decodeText(1252, *bytes, text);
     return text;
 }
 

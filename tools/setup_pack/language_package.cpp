@@ -42,11 +42,9 @@ std::optional<std::string> summaryText(const compound_file::Reader& file, uint32
     std::optional<compound_file::Entry> entry = file.find(msi_database::summaryStreamName);
     if (!entry)
         return std::nullopt;
-    auto properties = msi_database::readSummary(file.read(*entry));
-    auto found = properties.find(pid);
-    if (found == properties.end() || found->second.kind != msi_database::SummaryProperty::String)
-        return std::nullopt;
-    return found->second.text;
+    const msi_database::Summary properties = msi_database::readSummary(file.read(*entry));
+    const std::string* text = msi_database::summaryString(properties, pid);
+    return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
 std::string lcidFileName(int32_t lcid) {
@@ -153,7 +151,8 @@ int inspectPackage(const std::string& path) {
     std::string report = "product name: " + package.info.productName + "\n" +
                          "product code: " + package.info.productCode + "\n" +
                          "version: " + package.info.productVersion + "\n" +
-                         "package code: " + text(9) + "\n" + "template: " + text(7) + "\n";
+                         "package code: " + text(msi_database::pidRevision) + "\n" +
+                         "template: " + text(msi_database::pidTemplate) + "\n";
     for (const msi_transform::StoredTransform& transform : package.transforms)
         report += "language " + std::to_string(transform.lcid) + ": " +
                   lcidFileName(transform.lcid) + ", " + std::to_string(transform.file.size()) +
