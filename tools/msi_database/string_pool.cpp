@@ -28,14 +28,15 @@ StringPool::StringPool(common::ByteView entries, common::Bytes data) : data_(std
         spans_.push_back({offset, length});
         offset += length;
     }
-    texts_.resize(spans_.size());
+    texts_ = std::make_shared<std::vector<std::u16string>>(spans_.size());
+    decoded_.resize(spans_.size());
 }
 
 std::shared_ptr<const std::u16string> StringPool::shared(uint32_t id) {
-    if (!texts_[id]) {
+    std::u16string& text = (*texts_)[id];
+    if (!decoded_[id]) {
         std::string bytes(data_.begin() + spans_[id].first,
                           data_.begin() + spans_[id].first + spans_[id].second);
-        std::u16string text;
         if (!decodeText(codePage_, bytes, text)) {
             for (char c : bytes)
                 if (static_cast<unsigned char>(c) >= 0x80)
@@ -44,9 +45,9 @@ std::shared_ptr<const std::u16string> StringPool::shared(uint32_t id) {
                                       std::to_string(codePage_));
             text.assign(bytes.begin(), bytes.end());
         }
-        texts_[id] = std::make_shared<const std::u16string>(std::move(text));
+        decoded_[id] = 1;
     }
-    return texts_[id];
+    return std::shared_ptr<const std::u16string>(texts_, &text);
 }
 
 uint32_t StringPoolWriter::reference(const std::string& bytes) {

@@ -32,15 +32,19 @@ class StringPool {
     // bytes that are no text of the code page (a code page we do not know
     // still holds ASCII).
     const std::u16string& text(uint32_t id) { return *shared(id); }
-    // The same string, for the cells that refer to it to hold.
+    // The same string, for the cells that refer to it to hold: they share
+    // the pool's strings, which live as long as one of them does.
     std::shared_ptr<const std::u16string> shared(uint32_t id);
 
   private:
     common::Bytes data_;
     uint32_t codePage_ = 0;
     int refBytes_ = 2;
-    std::vector<std::pair<size_t, size_t>> spans_;             // by id: offset, length
-    std::vector<std::shared_ptr<const std::u16string>> texts_; // by id, once decoded
+    std::vector<std::pair<size_t, size_t>> spans_; // by id: offset, length
+    // By id, each decoded when first asked for; never resized, so what a
+    // cell points to stays where it is.
+    std::shared_ptr<std::vector<std::u16string>> texts_;
+    std::vector<uint8_t> decoded_;
 };
 
 // A pool being written: each distinct non-empty string gets one id (from
