@@ -289,6 +289,29 @@ TEST(TransformApply, RefusesWhatDoesNotMeetTheDatabase) {
     EXPECT_EQ(refusal(columnsOnly, withNotes),
               "the transform adds column `Note` to table `Notes`, which exists");
     EXPECT_EQ(refusal(noCell, one), "the binary cell `Notes.N` of the transform has no stream");
+
+    // Rows of 6 bytes, each a cell for each of 4,096 columns: refused once
+    // the cells pass what any database holds, before they are made
+    // (unchecked, a transform of 24 MB would ask for 800 GB).
+    Database wide;
+    wide.tables.push_back({u"Wide", {{u"Key", typeKey | typeValid | 4}}, {}});
+    wide.tables[0].columns.resize(4096, {u"Value", short2});
+    std::vector<Stream> inserts;
+    for (const char16_t* pool : {u"_StringPool", u"_StringData"})
+        inserts.push_back({std::u16string(), *transform_reader::findStream(grow, pool, true)});
+    packStreamName(u"_StringPool", true, inserts[0].name);
+    packStreamName(u"_StringData", true, inserts[1].name);
+    inserts.push_back({std::u16string(), Bytes()});
+    packStreamName(u"Wide", true, inserts[2].name);
+    // An update of the second column first: the mask has 16 bits, the
+    // table 4,096 columns.
+    inserts[2].bytes = {2, 0, 1, 0, 0, 0x80, 1, 0x80};
+    for (uint32_t key = 1; key <= maxCells / 4096 + 1; ++key) {
+        Bytes& rows = inserts[2].bytes;
+        rows.insert(rows.end(), {1, 1}); // an insert of the key column alone
+        common::appendLe32(rows, key ^ 0x80000000u);
+    }
+    EXPECT_EQ(refusal(inserts, wide), "table `Wide` asks for more cells than any database holds");
 }
 
 } // namespace

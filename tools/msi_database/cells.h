@@ -52,8 +52,9 @@ int cellBytes(int type, int refBytes);
 // The value of `bytes` (2, 3 or 4) little-endian bytes.
 uint32_t readCellValue(const uint8_t* at, int bytes);
 
-// A cell takes some 50 bytes, from 2 bytes of its table stream. One decoder
-// refuses more cells than this; no real database comes near it.
+// A cell takes some 50 bytes, from as few as 2 bytes of a database's table
+// stream, and a transform's row of 4 bytes gives a cell for every column.
+// One decoder refuses more cells than this; no real database comes near it.
 constexpr size_t maxCells = size_t(1) << 24;
 
 // Turns the values of a table stream into cells, strings from one pool.

@@ -39,16 +39,27 @@ struct Row {
 
 class RowReader {
   public:
+    // A row of a few bytes has a cell for every column: the rows are
+    // counted first, so that the decoder refuses too many cells before any
+    // is made.
     RowReader(const Bytes& bytes, const Table& table, CellDecoder& decoder)
-        : bytes_(bytes), table_(table), decoder_(decoder) {}
+        : bytes_(bytes), table_(table), decoder_(decoder) {
+        while (!done()) {
+            next(false);
+            decoder_.reserve(table_.columns.size(), table_.name);
+        }
+        at_ = 0;
+    }
 
     bool done() const { return at_ == bytes_.size(); }
 
-    Row next() {
+    // The next row; without `decode`, its cells are passed over.
+    Row next(bool decode = true) {
         const std::vector<Column>& columns = table_.columns;
         Row row;
         row.mask = static_cast<uint16_t>(take(2));
-        row.cells.resize(columns.size());
+        if (decode)
+            row.cells.resize(columns.size());
         row.present.assign(columns.size(), false);
         size_t inserted = row.mask >> 8;
         if (row.insert() && inserted > columns.size())
@@ -60,13 +71,12 @@ class RowReader {
                               " names a column past its " + std::to_string(columns.size()));
         for (size_t i = 0; i < columns.size(); ++i) {
             bool key = (columns[i].type & typeKey) != 0;
-            row.present[i] = row.insert() ? i < inserted : key || (row.mask >> i & 1);
-            if (row.present[i])
-                row.cells[i] = decoder_.decode(
-                    columns[i].type,
-                    take(msi_database::cellBytes(columns[i].type, decoder_.refBytes())),
-                    table_.name);
-            else if (key)
+            row.present[i] = row.insert() ? i < inserted : key || (i < 16 && (row.mask >> i & 1));
+            if (row.present[i]) {
+                uint32_t raw = take(msi_database::cellBytes(columns[i].type, decoder_.refBytes()));
+                if (decode)
+                    row.cells[i] = decoder_.decode(columns[i].type, raw, table_.name);
+            } else if (key)
                 throw FormatError("an insert into table " + quoted(table_.name) +
                                   " lacks key column " + quoted(columns[i].name));
         }

@@ -29,7 +29,8 @@ std::vector<Stream> rootStreams(const compound_file::Reader& file);
 // past the pool, a truncated row, an insert of an existing row or table, an
 // update or delete of a missing row, a drop of a missing table, a column
 // for an existing table, a table stream for a table that neither exists nor
-// is added, a binary cell without its stream. `database` is left partly
+// is added, a binary cell without its stream, more cells than any database
+// holds (msi_database::maxCells). `database` is left partly
 // changed then.
 void applyTransform(const std::vector<Stream>& streams, Database& database);
 
