@@ -61,9 +61,19 @@ RunResult runProgram(const std::string& program, const std::vector<std::string>&
     PROCESS_INFORMATION process = {};
     RunResult result;
     result.exitCode = 0xFFFFFFFF;
-    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        ADD_FAILURE() << "cannot start " << narrowLine;
+    // Wine, loaded by the other tests, once failed to start a program it
+    // started a moment later: a start is tried three times.
+    bool started = false;
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+        if (attempt > 0)
+            Sleep(1000);
+        started = CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                 nullptr, &startup, &process) != 0;
+        error = started ? 0 : GetLastError();
+    }
+    if (!started) {
+        ADD_FAILURE() << "cannot start " << narrowLine << " (error " << error << ")";
     } else {
         CloseHandle(writeEnd);
         writeEnd = nullptr;
