@@ -38,7 +38,14 @@ new_prefix() {
   trap end_case EXIT
 }
 
-quietly() { "$@" 2>/dev/null; }
+# Wine's messages are kept aside, and shown when the program fails: a case
+# that fails at times then says why.
+quietly() {
+  local status=0
+  "$@" 2>"$work/stderr" || status=$?
+  [ $status -eq 0 ] || tail -n 20 "$work/stderr" >&2
+  return $status
+}
 
 # Runs a Windows program of the build and adds what it printed to the
 # transcript; one that could not do its work ends the case.
