@@ -296,18 +296,16 @@ TEST(TransformApply, RefusesWhatDoesNotMeetTheDatabase) {
     Database wide;
     wide.tables.push_back({u"Wide", {{u"Key", typeKey | typeValid | 4}}, {}});
     wide.tables[0].columns.resize(4096, {u"Value", short2});
-    std::vector<Stream> inserts;
-    for (const char16_t* pool : {u"_StringPool", u"_StringData"})
-        inserts.push_back({std::u16string(), *transform_reader::findStream(grow, pool, true)});
-    packStreamName(u"_StringPool", true, inserts[0].name);
-    packStreamName(u"_StringData", true, inserts[1].name);
-    inserts.push_back({std::u16string(), Bytes()});
-    packStreamName(u"Wide", true, inserts[2].name);
+    std::vector<Stream> inserts; // grow's pool, its rows for Wide instead
+    for (const Stream& stream : grow)
+        if (&stream.bytes != transform_reader::findStream(grow, u"Property", true))
+            inserts.push_back(stream);
+    inserts.emplace_back();
+    packStreamName(u"Wide", true, inserts.back().name);
     // An update of the second column first: the mask has 16 bits, the
     // table 4,096 columns.
-    inserts[2].bytes = {2, 0, 1, 0, 0, 0x80, 1, 0x80};
+    Bytes& rows = inserts.back().bytes = {2, 0, 1, 0, 0, 0x80, 1, 0x80};
     for (uint32_t key = 1; key <= maxCells / 4096 + 1; ++key) {
-        Bytes& rows = inserts[2].bytes;
         rows.insert(rows.end(), {1, 1}); // an insert of the key column alone
         common::appendLe32(rows, key ^ 0x80000000u);
     }
