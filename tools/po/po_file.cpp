@@ -26,6 +26,11 @@ struct Token {
     bool obsolete = false;
 };
 
+// The escapes of one letter and the characters they stand for.
+const char escaped[] = "ntbrfva\\\"";
+const char meant[] = "\n\t\b\r\f\v\a\\\"";
+const size_t escapes = sizeof escaped - 1;
+
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\f' || c == '\v';
 }
@@ -112,10 +117,8 @@ class Lexer {
             if (++at == line.size())
                 throw PoError(line_, "a string runs to the end of the line");
             c = line[at];
-            static const char plain[] = "ntbrfva\\\"";
-            static const char meant[] = "\n\t\b\r\f\v\a\\\"";
-            if (const char* found = c ? std::char_traits<char>::find(plain, 9, c) : nullptr) {
-                text += meant[found - plain];
+            if (const char* found = std::char_traits<char>::find(escaped, escapes, c)) {
+                text += meant[found - escaped];
             } else if (c >= '0' && c <= '7') {
                 int value = 0;
                 for (int digits = 0;
@@ -266,17 +269,13 @@ class Parser {
     size_t at_ = 0;
 };
 
-std::string lowered(std::string text) {
-    for (char& c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 // The header's charset; empty when it names none.
 std::string charsetOf(const std::string& header) {
-    const std::string key = "charset=";
-    size_t at = lowered(header).find(key);
+    std::string upper = header;
+    for (char& c : upper)
+        c = common::upperAscii(c);
+    const std::string key = "CHARSET=";
+    size_t at = upper.find(key);
     if (at == std::string::npos)
         return std::string();
     size_t begin = at + key.size(), end = begin;
@@ -295,7 +294,7 @@ void checkEntries(const std::vector<Entry>& entries) {
                                                          : std::string()));
         if (entry.isHeader()) {
             std::string charset = charsetOf(entry.str);
-            if (!charset.empty() && lowered(charset) != "utf-8")
+            if (!charset.empty() && !common::equalIgnoringAsciiCase(charset, std::string("utf-8")))
                 throw PoError(entry.line, "the header gives charset " + charset +
                                               "; only UTF-8 files are read");
             continue;
@@ -353,44 +352,17 @@ std::vector<Entry> readPo(std::string_view text) {
 std::string quote(std::string_view text) {
     std::string out = "\"";
     for (char c : text) {
-        switch (c) {
-        case '\n':
-            out += "\\n";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\v':
-            out += "\\v";
-            break;
-        case '\a':
-            out += "\\a";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '"':
-            out += "\\\"";
-            break;
-        default:
-            if (static_cast<unsigned char>(c) < 0x20) {
-                const char digits[] = "01234567";
-                out += "\\";
-                out += digits[(c >> 6) & 7];
-                out += digits[(c >> 3) & 7];
-                out += digits[c & 7];
-            } else {
-                out += c;
-            }
+        if (const char* found = std::char_traits<char>::find(meant, escapes, c)) {
+            out += '\\';
+            out += escaped[found - meant];
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            const char digits[] = "01234567";
+            out += "\\";
+            out += digits[(c >> 6) & 7];
+            out += digits[(c >> 3) & 7];
+            out += digits[c & 7];
+        } else {
+            out += c;
         }
     }
     return out + "\"";
