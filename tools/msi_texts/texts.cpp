@@ -44,8 +44,7 @@ const std::set<std::pair<std::u16string, std::u16string>>& standardTexts() {
         {u"Shortcut", u"Description"},
         {u"Shortcut", u"Name"},
         {u"UIText", u"Text"},
-        {u"Verb", u"Command"},
-    };
+        {u"Verb", u"Command"}};
     return columns;
 }
 
@@ -64,48 +63,19 @@ bool neverExported(const std::u16string& table, const std::u16string& column) {
 // Standard properties whose values are settings, codes or addresses, not
 // texts a user reads.
 bool isSettingProperty(const std::u16string& name) {
-    static const std::set<std::u16string> names = {u"ProductCode",
-                                                   u"UpgradeCode",
-                                                   u"ProductVersion",
-                                                   u"ProductLanguage",
-                                                   u"Manufacturer",
-                                                   u"ALLUSERS",
-                                                   u"MSIINSTALLPERUSER",
-                                                   u"ARPNOMODIFY",
-                                                   u"ARPNOREPAIR",
-                                                   u"ARPNOREMOVE",
-                                                   u"ARPSYSTEMCOMPONENT",
-                                                   u"ARPPRODUCTICON",
-                                                   u"ARPHELPLINK",
-                                                   u"ARPURLINFOABOUT",
-                                                   u"ARPURLUPDATEINFO",
-                                                   u"ARPHELPTELEPHONE",
-                                                   u"ARPINSTALLLOCATION",
-                                                   u"ARPREADME",
-                                                   u"ARPSIZE",
-                                                   u"DefaultUIFont",
-                                                   u"ErrorDialog",
-                                                   u"SecureCustomProperties",
-                                                   u"INSTALLLEVEL",
-                                                   u"REINSTALLMODE",
-                                                   u"MSIFASTINSTALL",
-                                                   u"LIMITUI",
-                                                   u"TARGETDIR",
-                                                   u"INSTALLDIR",
-                                                   u"ROOTDRIVE",
-                                                   u"PIDTemplate",
-                                                   u"PIDKEY",
-                                                   u"USERNAME",
-                                                   u"COMPANYNAME",
-                                                   u"DISABLEADVTSHORTCUTS",
-                                                   u"MsiLogging",
-                                                   u"REBOOT",
-                                                   u"REBOOTPROMPT",
-                                                   u"MSIRESTARTMANAGERCONTROL",
-                                                   u"SOURCEDIR",
-                                                   u"Installed"};
-    return names.count(name) != 0 || name.compare(0, 3, u"Wix") == 0 ||
-           name.compare(0, 3, u"WIX") == 0 || name.compare(0, 1, u"_") == 0;
+    // Each name between two blanks, which no identifier holds.
+    static const std::u16string names =
+        u" ProductCode UpgradeCode ProductVersion ProductLanguage Manufacturer ALLUSERS"
+        u" MSIINSTALLPERUSER ARPNOMODIFY ARPNOREPAIR ARPNOREMOVE ARPSYSTEMCOMPONENT"
+        u" ARPPRODUCTICON ARPHELPLINK ARPURLINFOABOUT ARPURLUPDATEINFO ARPHELPTELEPHONE"
+        u" ARPINSTALLLOCATION ARPREADME ARPSIZE DefaultUIFont ErrorDialog"
+        u" SecureCustomProperties INSTALLLEVEL REINSTALLMODE MSIFASTINSTALL LIMITUI TARGETDIR"
+        u" INSTALLDIR ROOTDRIVE PIDTemplate PIDKEY USERNAME COMPANYNAME DISABLEADVTSHORTCUTS"
+        u" MsiLogging REBOOT REBOOTPROMPT MSIRESTARTMANAGERCONTROL SOURCEDIR Installed ";
+    bool listed = name.find(u' ') == std::u16string::npos &&
+                  names.find(u" " + name + u" ") != std::u16string::npos;
+    return listed || name.compare(0, 3, u"Wix") == 0 || name.compare(0, 3, u"WIX") == 0 ||
+           name.compare(0, 1, u"_") == 0;
 }
 
 bool isBlank(char16_t c) {
