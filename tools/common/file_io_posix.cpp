@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <thread>
 
 #include <fcntl.h>
@@ -179,32 +180,14 @@ std::string joinPath(const std::string& folder, const std::string& name) {
 }
 
 std::string fullPath(const std::string& path) {
-    std::string absolute = path;
-    if (path.empty() || path[0] != '/') {
-        char here[PATH_MAX];
-        if (!::getcwd(here, sizeof here))
-            return path;
-        absolute = std::string(here) + "/" + path;
-    }
-    std::vector<std::string> parts;
-    size_t at = 0;
-    while (at <= absolute.size()) {
-        size_t slash = absolute.find('/', at);
-        if (slash == std::string::npos)
-            slash = absolute.size();
-        std::string part = absolute.substr(at, slash - at);
-        if (part == "..") {
-            if (!parts.empty())
-                parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        at = slash + 1;
-    }
-    std::string result;
-    for (const std::string& part : parts)
-        result += "/" + part;
-    return result.empty() ? "/" : result;
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(path.empty() ? "." : path, error);
+    if (error)
+        return path;
+    std::string result = absolute.lexically_normal().string();
+    while (result.size() > 1 && result.back() == '/')
+        result.pop_back();
+    return result;
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
