@@ -179,18 +179,10 @@ int extractPackage(const std::string& path, const std::string& folder) {
     Opened package = openPackage(path);
     if (package.transforms.empty())
         throw PackError(packBadInput, path, "carries no language transforms");
-    try {
-        common::createFolder(folder);
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, folder, error.what());
-    }
+    writingTo(folder, [&] { common::createFolder(folder); });
     for (const msi_transform::StoredTransform& transform : package.transforms) {
         std::string file = common::joinPath(folder, lcidFileName(transform.lcid));
-        try {
-            common::writeWholeFile(file, transform.file);
-        } catch (const common::SystemError& error) {
-            throw PackError(packWriteFailed, file, error.what());
-        }
+        writingTo(file, [&] { common::writeWholeFile(file, transform.file); });
         common::print(Output::Standard, "setup-pack: wrote " + file + "\n");
     }
     return packSuccess;

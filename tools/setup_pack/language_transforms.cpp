@@ -47,9 +47,5 @@ void writeTransformFile(const std::string& msiPath, const TransformInput& source
                             : "the output would overwrite the localized package");
     std::unique_ptr<common::MappedFile> base = mapInput(msiPath);
     LanguageTransform transform = languageTransform(source, base->bytes(), msiPath);
-    try {
-        common::writeWholeFile(outPath, transform.bytes());
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, outPath, error.what());
-    }
+    writingTo(outPath, [&] { common::writeWholeFile(outPath, transform.bytes()); });
 }

@@ -15,12 +15,10 @@ int packOutputs(const PackCommand& options, const std::function<int()>& packSetu
     if (options.outMsiPath) {
         LanguagePackage made = makeLanguagePackage(options);
         packageSummary = made.summary;
-        try {
+        writingTo(*options.outMsiPath, [&] {
             package = std::make_unique<common::OutputFile>(*options.outMsiPath);
             package->write(made.bytes);
-        } catch (const common::SystemError& error) {
-            throw PackError(packWriteFailed, *options.outMsiPath, error.what());
-        }
+        });
     }
     std::optional<WingetManifest> manifest;
     if (options.wingetFolder)
@@ -33,11 +31,7 @@ int packOutputs(const PackCommand& options, const std::function<int()>& packSetu
     if (manifest)
         writeWingetManifest(*manifest, options);
     if (package) {
-        try {
-            package->commit();
-        } catch (const common::SystemError& error) {
-            throw PackError(packWriteFailed, *options.outMsiPath, error.what());
-        }
+        writingTo(*options.outMsiPath, [&] { package->commit(); });
         common::print(common::Output::Standard,
                       "setup-pack: wrote " + *options.outMsiPath + ": " + packageSummary + "\n");
     }

@@ -120,22 +120,12 @@ std::vector<std::string> extractSetup(const SetupContents& contents, const std::
             if (sameFileName(names[i].first, names[j].first))
                 throw PackError(packBadInput, setupPath,
                                 "carries two files named \"" + names[i].first + "\"");
-    try {
-        common::createFolder(folder);
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, folder, error.what());
-    }
-    std::vector<std::pair<std::string, common::ByteView>> files;
-    for (const auto& name : names)
-        files.emplace_back(common::joinPath(folder, name.first), name.second);
+    writingTo(folder, [&] { common::createFolder(folder); });
     std::vector<std::string> written;
-    for (const auto& file : files) {
-        try {
-            common::writeWholeFile(file.first, file.second);
-        } catch (const common::SystemError& error) {
-            throw PackError(packWriteFailed, file.first, error.what());
-        }
-        written.push_back(file.first);
+    for (const auto& name : names) {
+        const std::string path = common::joinPath(folder, name.first);
+        writingTo(path, [&] { common::writeWholeFile(path, name.second); });
+        written.push_back(path);
     }
     return written;
 }

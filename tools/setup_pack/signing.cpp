@@ -58,14 +58,12 @@ class Signer {
         std::optional<std::string> password = common::environmentVariable(passwordVariable);
         if (!options.pkcs12Path.empty() && password && !password->empty()) {
             passwordPath_ = work.file("password");
-            try {
+            writingTo(options.pkcs12Path, [&] {
                 common::writeWholeFile(
                     passwordPath_,
                     common::ByteView(reinterpret_cast<const uint8_t*>(password->data()),
                                      password->size()));
-            } catch (const common::SystemError& error) {
-                throw PackError(packWriteFailed, options.pkcs12Path, error.what());
-            }
+            });
         }
         caPath_ = options.caPath;
         if (!caPath_.empty())
@@ -135,12 +133,10 @@ class Signer {
 void packSigned(const SigningOptions& options, const std::string& description,
                 const std::string& msiPath, const std::string& outPath, const PackStep& pack) {
     std::unique_ptr<common::WorkFolder> work;
-    try {
+    writingTo(outPath, [&] {
         work.reset(new common::WorkFolder(outPath));
         work->makeFolder("package");
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, outPath, error.what());
-    }
+    });
     Signer signer(options, *work);
     // The setup writes the package out under its own file name: the signed
     // copy keeps it.
@@ -153,9 +149,5 @@ void packSigned(const SigningOptions& options, const std::string& description,
     std::string signedSetup = packed + ".signed";
     signer.sign(description, packed, signedSetup, outPath);
     signer.verify(signedSetup, outPath);
-    try {
-        common::replaceFile(signedSetup, outPath);
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, outPath, error.what());
-    }
+    writingTo(outPath, [&] { common::replaceFile(signedSetup, outPath); });
 }

@@ -204,20 +204,14 @@ void writeWingetManifest(WingetManifest manifest, const PackCommand& options) {
             c = static_cast<char>(c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
     }
     const std::string& folder = *options.wingetFolder;
-    try {
-        common::createFolder(folder);
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, folder, error.what());
-    }
+    writingTo(folder, [&] { common::createFolder(folder); });
     for (const auto& file : wingetFiles(manifest)) {
         const std::string path = common::joinPath(folder, file.first);
-        try {
+        writingTo(path, [&] {
             common::writeWholeFile(
                 path, common::ByteView(reinterpret_cast<const uint8_t*>(file.second.data()),
                                        file.second.size()));
-        } catch (const common::SystemError& error) {
-            throw PackError(packWriteFailed, path, error.what());
-        }
+        });
         common::print(common::Output::Standard, "setup-pack: wrote " + path + "\n");
     }
 }
