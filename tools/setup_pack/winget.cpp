@@ -9,6 +9,7 @@
 #include "pe/image.h"
 #include "setup_pack/output_options.h"
 #include "setup_pack/package_info.h"
+#include "setup_pack/setup_contents.h"
 #include "setup_pack/setup_file.h"
 #include "setup_pack/sha256.h"
 
@@ -143,7 +144,7 @@ WingetManifest planWingetManifest(const PackCommand& options) {
     const uint16_t machine = readProgram(stub->bytes(), stubPath).headers().machine;
     if (machine != pe::machineI386 && machine != pe::machineAmd64)
         throw PackError(packBadInput, stubPath, "is a program for neither x86 nor x64");
-    manifest.architecture = machine == pe::machineI386 ? "x86" : "x64";
+    manifest.architecture = architectureName(machine);
     return manifest;
 }
 
