@@ -1,8 +1,10 @@
 #include "setup_pack/setup_contents.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/setup_format.h"
+#include "common/ascii.h"
 #include "common/file_io.h"
 #include "common/utf8.h"
 #include "setup_pack/pack_error.h"
@@ -70,21 +72,13 @@ std::string architectureName(uint16_t machine) {
         return "x86";
     if (machine == pe::machineAmd64)
         return "x64";
-    static const char digits[] = "0123456789ABCDEF";
-    std::string number = "machine 0x";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        number += digits[(machine >> shift) & 15];
+    char number[sizeof "machine 0xFFFF"];
+    std::snprintf(number, sizeof number, "machine 0x%04X", static_cast<unsigned>(machine));
     return number;
 }
 
 bool sameFileName(const std::string& a, const std::string& b) {
-    auto folded = [](std::string name) {
-        for (char& c : name)
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 'a' + 'A');
-        return name;
-    };
-    return folded(a) == folded(b);
+    return common::equalIgnoringAsciiCase(a, b);
 }
 
 SetupFile readSetupFile(const std::string& path) {

@@ -1,5 +1,6 @@
 #include "setup_pack/sha256.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -68,8 +69,7 @@ std::string sha256Hex(const unsigned char* data, size_t size) {
     // The rest, the 0x80 marker, zeros and the length in bits: one or two blocks.
     unsigned char tail[128] = {};
     size_t rest = size - whole;
-    for (size_t i = 0; i < rest; ++i)
-        tail[i] = data[whole + i];
+    std::copy(data + whole, data + size, tail);
     tail[rest] = 0x80;
     size_t tailSize = rest < 56 ? 64 : 128;
     uint64_t bits = static_cast<uint64_t>(size) * 8;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include "common/file_io.h"
@@ -15,15 +16,9 @@ const char passwordVariable[] = "SETUP_PACK_SIGN_PASSWORD";
 // The lines of a tool's output that say what went wrong, joined into one.
 std::string summary(const std::string& output, bool onlyFailures) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < output.size()) {
-        size_t end = output.find('\n', start);
-        if (end == std::string::npos)
-            end = output.size();
-        std::string line = output.substr(start, end - start);
-        start = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
+    std::istringstream stream(output);
+    for (std::string line; std::getline(stream, line);) {
+        line.erase(line.find_last_not_of("\r ") + 1);
         if (line.empty())
             continue;
         std::string lower;
