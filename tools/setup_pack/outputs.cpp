@@ -7,7 +7,7 @@
 #include "setup_pack/language_package.h"
 #include "setup_pack/winget.h"
 
-int packOutputs(const PackCommand& options, const std::function<int()>& packSetup) {
+int packOutputs(const PackCommand& options, const std::function<void()>& packSetup) {
     // The package is written under a temporary name first; it replaces
     // --out-msi only once the setup is written too.
     std::unique_ptr<common::OutputFile> package;
@@ -23,11 +23,8 @@ int packOutputs(const PackCommand& options, const std::function<int()>& packSetu
     std::optional<WingetManifest> manifest;
     if (options.wingetFolder)
         manifest = planWingetManifest(options);
-    if (!options.outPath.empty()) {
-        int status = packSetup();
-        if (status != packSuccess)
-            return status;
-    }
+    if (!options.outPath.empty())
+        packSetup();
     if (manifest)
         writeWingetManifest(*manifest, options);
     if (package) {
