@@ -1,8 +1,10 @@
 #include "setup_pack/language_package.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
+#include "common/ascii.h"
 #include "common/file_io.h"
 #include "compound_file/compound_file.h"
 #include "msi_database/summary.h"
@@ -63,12 +65,10 @@ derivedPackageCode(common::ByteView base,
     std::string digits =
         sha256Hex(reinterpret_cast<const unsigned char*>(inputs.data()), inputs.size())
             .substr(0, 32);
-    for (char& c : digits)
-        c = static_cast<char>(c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
+    std::transform(digits.begin(), digits.end(), digits.begin(), common::upperAscii<char>);
     static const char hex[] = "0123456789ABCDEF";
     digits[12] = '8'; // version 8: a name-based GUID of our own hash
-    int variant = digits[16] <= '9' ? digits[16] - '0' : digits[16] - 'A' + 10;
-    digits[16] = hex[8 | (variant & 3)]; // the variant of RFC 9562
+    digits[16] = hex[8 | (common::hexDigit(digits[16]) & 3)]; // the variant of RFC 9562
     return "{" + digits.substr(0, 8) + "-" + digits.substr(8, 4) + "-" + digits.substr(12, 4) +
            "-" + digits.substr(16, 4) + "-" + digits.substr(20) + "}";
 }

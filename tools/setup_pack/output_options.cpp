@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "common/ascii.h"
 #include "common/utf8.h"
 
 namespace {
@@ -57,11 +58,10 @@ void checkPackageId(const std::string& id, const std::string& input) {
 void checkInstallerUrl(const std::string& url, const std::string& input) {
     const std::u32string text = characters(url);
     size_t scheme = url.find("://");
-    std::string name = url.substr(0, scheme == std::string::npos ? 0 : scheme);
-    for (char& c : name)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    bool valid =
-        (name == "http" || name == "https") && scheme + 3 < url.size() && text.size() <= 2048;
+    const std::string name = url.substr(0, scheme == std::string::npos ? 0 : scheme);
+    bool valid = (common::equalIgnoringAsciiCase(name, std::string("http")) ||
+                  common::equalIgnoringAsciiCase(name, std::string("https"))) &&
+                 scheme + 3 < url.size() && text.size() <= 2048;
     // No line ends: winget's pattern reads the rest as one line.
     for (char32_t c : text)
         valid = valid && c != U'\n' && c != U'\r' && c != 0x2028 && c != 0x2029;
