@@ -13,9 +13,11 @@ bool isBlank(char32_t c) {
            c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
 }
 
+} // namespace
+
 std::u32string characters(const std::string& utf8) {
     std::u16string units;
-    common::utf8ToUtf16(utf8, units); // the command line is valid UTF-8
+    common::utf8ToUtf16(utf8, units); // valid: the command line's, or a package's text
     std::u32string text;
     for (size_t i = 0; i < units.size(); ++i) {
         char32_t c = units[i];
@@ -24,12 +26,6 @@ std::u32string characters(const std::string& utf8) {
         text.push_back(c);
     }
     return text;
-}
-
-} // namespace
-
-size_t characterCount(const std::string& utf8) {
-    return characters(utf8).size();
 }
 
 void checkPackageId(const std::string& id, const std::string& input) {
@@ -71,7 +67,7 @@ void checkInstallerUrl(const std::string& url, const std::string& input) {
 }
 
 void checkTextLength(const std::string& text, size_t least, size_t most, const std::string& input) {
-    size_t count = characterCount(text);
+    size_t count = characters(text).size();
     if (count < least || count > most)
         throw usageError(input, "winget takes " + std::to_string(least) + " to " +
                                     std::to_string(most) + " characters here, not " +

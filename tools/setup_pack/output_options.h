@@ -28,5 +28,5 @@ void checkInstallerUrl(const std::string& url, const std::string& input);
 void checkTextLength(const std::string& text, size_t least, size_t most, const std::string& input);
 
 // The characters (Unicode code points) of a UTF-8 text, as winget counts
-// its lengths.
-size_t characterCount(const std::string& utf8);
+// its lengths and as the manifests quote them.
+std::u32string characters(const std::string& utf8);
