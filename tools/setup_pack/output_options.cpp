@@ -5,16 +5,6 @@
 #include "common/ascii.h"
 #include "common/utf8.h"
 
-namespace {
-
-// The blanks that winget's pattern excludes as \s, beside the controls.
-bool isBlank(char32_t c) {
-    return c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
-           c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
-}
-
-} // namespace
-
 std::u32string characters(const std::string& utf8) {
     std::u16string units;
     common::utf8ToUtf16(utf8, units); // valid: the command line's, or a package's text
@@ -28,6 +18,16 @@ std::u32string characters(const std::string& utf8) {
     return text;
 }
 
+namespace {
+
+// The blanks that winget's pattern excludes as \s, beside the controls.
+bool isBlank(char32_t c) {
+    return c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+           c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
+}
+
+// Each throws PackError (packUsage) naming `input` unless winget takes the
+// text, as checkOutputOptions says.
 void checkPackageId(const std::string& id, const std::string& input) {
     const std::u32string text = characters(id);
     size_t pieces = 1, length = 0;
@@ -73,6 +73,8 @@ void checkTextLength(const std::string& text, size_t least, size_t most, const s
                                     std::to_string(most) + " characters here, not " +
                                     std::to_string(count));
 }
+
+} // namespace
 
 bool hasOutputOptions(const PackCommand& command) {
     return command.outMsiPath || command.wingetFolder || command.packageId ||
