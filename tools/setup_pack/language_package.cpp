@@ -53,6 +53,26 @@ std::string lcidFileName(int32_t lcid) {
     return std::to_string(lcid) + ".mst";
 }
 
+struct Opened {
+    std::unique_ptr<common::MappedFile> file;
+    std::unique_ptr<compound_file::Reader> reader;
+    PackageInfo info;
+    std::vector<msi_transform::StoredTransform> transforms;
+};
+
+Opened openPackage(const std::string& path) {
+    Opened opened;
+    opened.file = mapInput(path, maxFileBytes, "4 GiB");
+    try {
+        opened.info = readPackageInfo(opened.file->bytes());
+        opened.reader = std::make_unique<compound_file::Reader>(opened.file->bytes());
+        opened.transforms = msi_transform::storedTransforms(*opened.reader);
+    } catch (const common::FormatError& error) {
+        throw PackError(packBadInput, path, error.what());
+    }
+    return opened;
+}
+
 } // namespace
 
 std::string
@@ -114,30 +134,6 @@ bool isCompoundFile(const std::string& path) {
     std::unique_ptr<common::MappedFile> file = mapInput(path, maxFileBytes, "4 GiB");
     return compound_file::hasSignature(file->bytes());
 }
-
-namespace {
-
-struct Opened {
-    std::unique_ptr<common::MappedFile> file;
-    std::unique_ptr<compound_file::Reader> reader;
-    PackageInfo info;
-    std::vector<msi_transform::StoredTransform> transforms;
-};
-
-Opened openPackage(const std::string& path) {
-    Opened opened;
-    opened.file = mapInput(path, maxFileBytes, "4 GiB");
-    try {
-        opened.info = readPackageInfo(opened.file->bytes());
-        opened.reader = std::make_unique<compound_file::Reader>(opened.file->bytes());
-        opened.transforms = msi_transform::storedTransforms(*opened.reader);
-    } catch (const common::FormatError& error) {
-        throw PackError(packBadInput, path, error.what());
-    }
-    return opened;
-}
-
-} // namespace
 
 int inspectPackage(const std::string& path) {
     Opened package = openPackage(path);
