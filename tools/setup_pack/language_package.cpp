@@ -73,8 +73,7 @@ Opened openPackage(const std::string& path) {
     return opened;
 }
 
-} // namespace
-
+// The package code of makeLanguagePackage, for `base` and its transforms.
 std::string
 derivedPackageCode(common::ByteView base,
                    const std::vector<std::pair<int32_t, common::ByteView>>& transforms) {
@@ -92,6 +91,8 @@ derivedPackageCode(common::ByteView base,
     return "{" + digits.substr(0, 8) + "-" + digits.substr(8, 4) + "-" + digits.substr(12, 4) +
            "-" + digits.substr(16, 4) + "-" + digits.substr(20) + "}";
 }
+
+} // namespace
 
 LanguagePackage makeLanguagePackage(const PackCommand& options) {
     checkOverwrites(options);

@@ -38,8 +38,7 @@ bool plainFileName(const std::string& name) {
            name.find_first_of("\\/:*?\"<>|") == std::string::npos;
 }
 
-} // namespace
-
+// The setup's resources (RT_RCDATA, language 1033) as the setup reads them.
 SetupContents readSetupContents(const pe::Image& setup) {
     SetupContents contents;
     contents.certificateSize = setup.certificateSize();
@@ -66,6 +65,8 @@ SetupContents readSetupContents(const pe::Image& setup) {
               [](const SetupTransform& a, const SetupTransform& b) { return a.lcid < b.lcid; });
     return contents;
 }
+
+} // namespace
 
 std::string architectureName(uint16_t machine) {
     if (machine == pe::machineI386)
