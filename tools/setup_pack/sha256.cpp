@@ -48,14 +48,9 @@ void compress(uint32_t state[8], const unsigned char block[64]) {
         b = a;
         a = t1 + t2;
     }
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-    state[4] += e;
-    state[5] += f;
-    state[6] += g;
-    state[7] += h;
+    const uint32_t rounds[8] = {a, b, c, d, e, f, g, h};
+    for (int i = 0; i < 8; ++i)
+        state[i] += rounds[i];
 }
 
 } // namespace
