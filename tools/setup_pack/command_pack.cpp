@@ -130,15 +130,9 @@ std::string packSetup(const PackCommand& command) {
            texts.languages;
 }
 
-int pack(const PackCommand& command) {
-    std::string packed = packSetup(command);
-    common::print(Output::Standard, "setup-pack: wrote " + command.outPath + ": " + packed + "\n");
-    return packSuccess;
-}
-
 // The package is signed first and its signed copy packed: the output must
 // not overwrite the inputs named on the command line either.
-int packSignedSetup(const PackCommand& command) {
+void packSignedSetup(const PackCommand& command) {
     checkOverwrites(command, stubPathOf(command));
     // Read here, not first from the signed copy: a broken package is named
     // by its own path.
@@ -168,7 +162,6 @@ int packSignedSetup(const PackCommand& command) {
                                         "\nsetup-pack: signed " + command.outPath +
                                         " and its package as \"" + description +
                                         "\"; both signatures verify\n");
-    return packSuccess;
 }
 
 } // namespace
@@ -180,6 +173,10 @@ std::string stubPathOf(const PackCommand& command) {
 
 int runCommand(const PackCommand& command) {
     return packOutputs(command, [&command] {
-        return command.signing.requested() ? packSignedSetup(command) : pack(command);
+        if (command.signing.requested())
+            packSignedSetup(command);
+        else
+            common::print(Output::Standard, "setup-pack: wrote " + command.outPath + ": " +
+                                                packSetup(command) + "\n");
     });
 }

@@ -5,7 +5,7 @@
 
 struct ParsedLine {
     PackCommand pack; // and the paths of the other commands
-    bool help = false, makeTransform = false, exportTexts = false;
+    bool makeTransform = false, exportTexts = false;
     std::string localizedPath;
     std::optional<std::string> inspectPath, extractPath;
     std::vector<const OptionSpec*> given;
@@ -41,8 +41,10 @@ void readPath(std::string& field, const std::string& option, const std::string& 
     onceNonEmpty(field, option, value, "needs a non-empty path");
 }
 
-void readSigning(std::string& field, const std::string& option, const std::string& value) {
-    onceNonEmpty(field, option, value, "needs a value");
+// One of the signing options, `field` of SigningOptions.
+template <std::string SigningOptions::*field>
+void readSigning(ParsedLine& line, const std::string& option, const std::string& value) {
+    onceNonEmpty(line.pack.signing.*field, option, value, "needs a value");
 }
 
 void readTransform(ParsedLine& line, const std::string& option, const std::string& value) {
@@ -190,44 +192,27 @@ const std::vector<OptionSpec> table = {
      "Signing (Authenticode, by osslsigncode): the package is signed with the\n"
      "product name as description, packed, the setup signed, both verified.\n"
      "  --sign-cert FILE --sign-key FILE  certificate and key (PEM or DER)\n",
-     nullptr, nullptr,
-     [](ParsedLine& line, Option option, Option value) {
-         readSigning(line.pack.signing.certPath, option, value);
-     }},
-    {"--sign-key", true, forPack, "", nullptr, nullptr,
-     [](ParsedLine& line, Option option, Option value) {
-         readSigning(line.pack.signing.keyPath, option, value);
-     }},
+     nullptr, nullptr, readSigning<&SigningOptions::certPath>},
+    {"--sign-key", true, forPack, "", nullptr, nullptr, readSigning<&SigningOptions::keyPath>},
     {"--sign-pkcs12", true, forPack,
      "  --sign-pkcs12 FILE      both in one file; password in SETUP_PACK_SIGN_PASSWORD\n", nullptr,
-     nullptr,
-     [](ParsedLine& line, Option option, Option value) {
-         readSigning(line.pack.signing.pkcs12Path, option, value);
-     }},
+     nullptr, readSigning<&SigningOptions::pkcs12Path>},
     {"--sign-ca", true, forPack,
      "  --sign-ca FILE          verify the signatures against this\n"
      "                          (default: the signing certificate)\n",
-     nullptr, nullptr,
-     [](ParsedLine& line, Option option, Option value) {
-         readSigning(line.pack.signing.caPath, option, value);
-     }},
+     nullptr, nullptr, readSigning<&SigningOptions::caPath>},
     {"--timestamp-url", true, forPack, "  --timestamp-url URL     RFC 3161 time-stamping service\n",
-     nullptr, nullptr,
-     [](ParsedLine& line, Option option, Option value) {
-         readSigning(line.pack.signing.timestampUrl, option, value);
-     }},
+     nullptr, nullptr, readSigning<&SigningOptions::timestampUrl>},
     // Alone it asks for the program's version; after packing options it
     // sets the setup's (above).
     {"--version", false, forVersion,
      "\n"
      "  --version               alone: the program's version and its stub's SHA-256\n",
      nullptr},
-    {"--help", false, forHelp, "", nullptr, nullptr,
-     [](ParsedLine& line, Option, Option) { line.help = true; }},
-    {"-h", false, forHelp, "", nullptr, nullptr,
-     [](ParsedLine& line, Option, Option) { line.help = true; }},
-    {"/?", false, forHelp, "", nullptr, nullptr,
-     [](ParsedLine& line, Option, Option) { line.help = true; }},
+    // These end the reading, whatever follows.
+    {"--help", false, forHelp, ""},
+    {"-h", false, forHelp, ""},
+    {"/?", false, forHelp, ""},
 };
 
 // The option of that name read amid others.
@@ -313,6 +298,8 @@ Command parseCommand(const std::vector<std::string>& arguments) {
         if (!option)
             throw usageError(name, name.compare(0, 1, "-") == 0 ? "unknown option"
                                                                 : "unexpected argument");
+        if (option->commands == forHelp)
+            return HelpCommand{};
         if (option->takesValue && i + 1 == arguments.size())
             throw usageError(name, "needs a value");
         const std::string value = option->takesValue ? arguments[++i] : std::string();
@@ -323,8 +310,6 @@ Command parseCommand(const std::vector<std::string>& arguments) {
         } else {
             option->read(line, name, value);
         }
-        if (line.help)
-            return HelpCommand{};
         line.given.push_back(option);
     }
     PackCommand& pack = line.pack;

@@ -93,7 +93,8 @@ struct ParsedLine; // the command line as far as it is read (commands.cpp)
 // One option: its name, whether a value follows it, the commands it goes
 // with, its lines in --help's list (in the order of the list; empty when
 // only the synopsis names it) and what reading it does: setting `text`
-// once, then `check`ing the value, or else `read`.
+// once, then `check`ing the value, or else `read` (none for --help and the
+// program's --version).
 struct OptionSpec {
     const char* name;
     bool takesValue;

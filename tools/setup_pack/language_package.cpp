@@ -1,8 +1,10 @@
 #include "setup_pack/language_package.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
+#include "common/ascii.h"
 #include "common/file_io.h"
 #include "compound_file/compound_file.h"
 #include "msi_database/summary.h"
@@ -51,8 +53,27 @@ std::string lcidFileName(int32_t lcid) {
     return std::to_string(lcid) + ".mst";
 }
 
-} // namespace
+struct Opened {
+    std::unique_ptr<common::MappedFile> file;
+    std::unique_ptr<compound_file::Reader> reader;
+    PackageInfo info;
+    std::vector<msi_transform::StoredTransform> transforms;
+};
 
+Opened openPackage(const std::string& path) {
+    Opened opened;
+    opened.file = mapInput(path, maxFileBytes, "4 GiB");
+    try {
+        opened.info = readPackageInfo(opened.file->bytes());
+        opened.reader = std::make_unique<compound_file::Reader>(opened.file->bytes());
+        opened.transforms = msi_transform::storedTransforms(*opened.reader);
+    } catch (const common::FormatError& error) {
+        throw PackError(packBadInput, path, error.what());
+    }
+    return opened;
+}
+
+// The package code of makeLanguagePackage, for `base` and its transforms.
 std::string
 derivedPackageCode(common::ByteView base,
                    const std::vector<std::pair<int32_t, common::ByteView>>& transforms) {
@@ -63,15 +84,15 @@ derivedPackageCode(common::ByteView base,
     std::string digits =
         sha256Hex(reinterpret_cast<const unsigned char*>(inputs.data()), inputs.size())
             .substr(0, 32);
-    for (char& c : digits)
-        c = static_cast<char>(c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
+    std::transform(digits.begin(), digits.end(), digits.begin(), common::upperAscii<char>);
     static const char hex[] = "0123456789ABCDEF";
     digits[12] = '8'; // version 8: a name-based GUID of our own hash
-    int variant = digits[16] <= '9' ? digits[16] - '0' : digits[16] - 'A' + 10;
-    digits[16] = hex[8 | (variant & 3)]; // the variant of RFC 9562
+    digits[16] = hex[8 | (common::hexDigit(digits[16]) & 3)]; // the variant of RFC 9562
     return "{" + digits.substr(0, 8) + "-" + digits.substr(8, 4) + "-" + digits.substr(12, 4) +
            "-" + digits.substr(16, 4) + "-" + digits.substr(20) + "}";
 }
+
+} // namespace
 
 LanguagePackage makeLanguagePackage(const PackCommand& options) {
     checkOverwrites(options);
@@ -115,30 +136,6 @@ bool isCompoundFile(const std::string& path) {
     return compound_file::hasSignature(file->bytes());
 }
 
-namespace {
-
-struct Opened {
-    std::unique_ptr<common::MappedFile> file;
-    std::unique_ptr<compound_file::Reader> reader;
-    PackageInfo info;
-    std::vector<msi_transform::StoredTransform> transforms;
-};
-
-Opened openPackage(const std::string& path) {
-    Opened opened;
-    opened.file = mapInput(path, maxFileBytes, "4 GiB");
-    try {
-        opened.info = readPackageInfo(opened.file->bytes());
-        opened.reader = std::make_unique<compound_file::Reader>(opened.file->bytes());
-        opened.transforms = msi_transform::storedTransforms(*opened.reader);
-    } catch (const common::FormatError& error) {
-        throw PackError(packBadInput, path, error.what());
-    }
-    return opened;
-}
-
-} // namespace
-
 int inspectPackage(const std::string& path) {
     Opened package = openPackage(path);
     auto text = [&](uint32_t pid) {
@@ -179,18 +176,10 @@ int extractPackage(const std::string& path, const std::string& folder) {
     Opened package = openPackage(path);
     if (package.transforms.empty())
         throw PackError(packBadInput, path, "carries no language transforms");
-    try {
-        common::createFolder(folder);
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, folder, error.what());
-    }
+    writingTo(folder, [&] { common::createFolder(folder); });
     for (const msi_transform::StoredTransform& transform : package.transforms) {
         std::string file = common::joinPath(folder, lcidFileName(transform.lcid));
-        try {
-            common::writeWholeFile(file, transform.file);
-        } catch (const common::SystemError& error) {
-            throw PackError(packWriteFailed, file, error.what());
-        }
+        writingTo(file, [&] { common::writeWholeFile(file, transform.file); });
         common::print(Output::Standard, "setup-pack: wrote " + file + "\n");
     }
     return packSuccess;

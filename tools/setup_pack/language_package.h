@@ -14,18 +14,14 @@ struct LanguagePackage {
 };
 
 // Reads and checks every input and makes the package: the transforms as
-// for the setup (languageTransform), each stored under its LCID, the new
-// package code derived from the inputs (derivedPackageCode). Throws
-// PackError: packBadInput naming the input at fault, or the output when it
-// would overwrite an input or the setup of --out.
+// for the setup (languageTransform), each stored under its LCID, and a new
+// package code derived from the package and its transforms (in the order
+// given): a name-based GUID (version 8) of 122 bits of a SHA-256 over their
+// bytes, so the same inputs give the same code and any other input
+// another, in braces, upper case. Throws PackError: packBadInput naming the
+// input at fault, or the output when it would overwrite an input or the
+// setup of --out.
 LanguagePackage makeLanguagePackage(const PackCommand& options);
-
-// A package code for the package made from `base` and its transforms (in
-// the order given): a name-based GUID (version 8) of 122 bits of a SHA-256
-// over their bytes, so the same inputs give the same code and any other
-// input another. In braces, upper case.
-std::string derivedPackageCode(common::ByteView base,
-                               const std::vector<std::pair<int32_t, common::ByteView>>& transforms);
 
 // True when the file starts like a compound file (a package), not like a
 // program. Throws PackError as mapInput does.

@@ -4,18 +4,6 @@
 #include "setup_pack/package_info.h"
 #include "setup_pack/texts_files.h"
 
-namespace {
-
-PackError packError(const msi_transform::TransformError& error, const std::string& basePath,
-                    const std::string& otherPath) {
-    return PackError(packBadInput,
-                     error.input() == msi_transform::TransformError::Input::Base ? basePath
-                                                                                 : otherPath,
-                     error.what());
-}
-
-} // namespace
-
 LanguageTransform languageTransform(const TransformInput& transform, common::ByteView package,
                                     const std::string& msiPath) {
     LanguageTransform result;
@@ -31,7 +19,8 @@ LanguageTransform languageTransform(const TransformInput& transform, common::Byt
             result.file = std::move(input);
         }
     } catch (const msi_transform::TransformError& error) {
-        throw packError(error, msiPath, transform.path);
+        const bool base = error.input() == msi_transform::TransformError::Input::Base;
+        throw PackError(packBadInput, base ? msiPath : transform.path, error.what());
     }
     return result;
 }
@@ -47,9 +36,5 @@ void writeTransformFile(const std::string& msiPath, const TransformInput& source
                             : "the output would overwrite the localized package");
     std::unique_ptr<common::MappedFile> base = mapInput(msiPath);
     LanguageTransform transform = languageTransform(source, base->bytes(), msiPath);
-    try {
-        common::writeWholeFile(outPath, transform.bytes());
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, outPath, error.what());
-    }
+    writingTo(outPath, [&] { common::writeWholeFile(outPath, transform.bytes()); });
 }

@@ -1,5 +1,6 @@
 #include "setup_pack/options.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <utility>
@@ -12,10 +13,6 @@
 namespace {
 
 using common::upperAscii;
-
-bool isHex(char c) {
-    return common::hexDigit(c) >= 0;
-}
 
 // The pieces of `text` between the separators, cut the way the setup cuts
 // its own texts.
@@ -37,7 +34,7 @@ std::string canonicalProductCode(const std::string& code, const std::string& inp
     static const char pattern[] = "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}";
     bool valid = code.size() == std::strlen(pattern);
     for (size_t i = 0; valid && i < code.size(); ++i)
-        valid = pattern[i] == 'X' ? isHex(code[i]) : code[i] == pattern[i];
+        valid = pattern[i] == 'X' ? common::hexDigit(code[i]) >= 0 : code[i] == pattern[i];
     if (!valid)
         throw PackError(packBadInput, input,
                         "product code \"" + code + "\" is not a GUID in braces, like " + pattern);
@@ -92,9 +89,8 @@ void checkLanguageList(const std::string& languages, const std::string& input) {
             throw PackError(packBadInput, input,
                             "the language list \"" + languages + "\" has an empty entry");
         int32_t lcid = checkLanguage(part, input);
-        for (int32_t earlier : seen)
-            if (earlier == lcid)
-                throw PackError(packBadInput, input, "language " + part + " is listed twice");
+        if (std::find(seen.begin(), seen.end(), lcid) != seen.end())
+            throw PackError(packBadInput, input, "language " + part + " is listed twice");
         seen.push_back(lcid);
     }
 }

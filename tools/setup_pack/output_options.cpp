@@ -2,19 +2,12 @@
 
 #include <cstring>
 
+#include "common/ascii.h"
 #include "common/utf8.h"
-
-namespace {
-
-// The blanks that winget's pattern excludes as \s, beside the controls.
-bool isBlank(char32_t c) {
-    return c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
-           c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
-}
 
 std::u32string characters(const std::string& utf8) {
     std::u16string units;
-    common::utf8ToUtf16(utf8, units); // the command line is valid UTF-8
+    common::utf8ToUtf16(utf8, units); // valid: the command line's, or a package's text
     std::u32string text;
     for (size_t i = 0; i < units.size(); ++i) {
         char32_t c = units[i];
@@ -25,12 +18,16 @@ std::u32string characters(const std::string& utf8) {
     return text;
 }
 
-} // namespace
+namespace {
 
-size_t characterCount(const std::string& utf8) {
-    return characters(utf8).size();
+// The blanks that winget's pattern excludes as \s, beside the controls.
+bool isBlank(char32_t c) {
+    return c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+           c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000 || c == 0xFEFF;
 }
 
+// Each throws PackError (packUsage) naming `input` unless winget takes the
+// text, as checkOutputOptions says.
 void checkPackageId(const std::string& id, const std::string& input) {
     const std::u32string text = characters(id);
     size_t pieces = 1, length = 0;
@@ -57,11 +54,10 @@ void checkPackageId(const std::string& id, const std::string& input) {
 void checkInstallerUrl(const std::string& url, const std::string& input) {
     const std::u32string text = characters(url);
     size_t scheme = url.find("://");
-    std::string name = url.substr(0, scheme == std::string::npos ? 0 : scheme);
-    for (char& c : name)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    bool valid =
-        (name == "http" || name == "https") && scheme + 3 < url.size() && text.size() <= 2048;
+    const std::string name = url.substr(0, scheme == std::string::npos ? 0 : scheme);
+    bool valid = (common::equalIgnoringAsciiCase(name, std::string("http")) ||
+                  common::equalIgnoringAsciiCase(name, std::string("https"))) &&
+                 scheme + 3 < url.size() && text.size() <= 2048;
     // No line ends: winget's pattern reads the rest as one line.
     for (char32_t c : text)
         valid = valid && c != U'\n' && c != U'\r' && c != 0x2028 && c != 0x2029;
@@ -71,12 +67,14 @@ void checkInstallerUrl(const std::string& url, const std::string& input) {
 }
 
 void checkTextLength(const std::string& text, size_t least, size_t most, const std::string& input) {
-    size_t count = characterCount(text);
+    size_t count = characters(text).size();
     if (count < least || count > most)
         throw usageError(input, "winget takes " + std::to_string(least) + " to " +
                                     std::to_string(most) + " characters here, not " +
                                     std::to_string(count));
 }
+
+} // namespace
 
 bool hasOutputOptions(const PackCommand& command) {
     return command.outMsiPath || command.wingetFolder || command.packageId ||

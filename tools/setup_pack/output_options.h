@@ -14,19 +14,13 @@ bool hasOutputOptions(const PackCommand& command);
 // without --out takes no option that is about the setup, and no signing
 // option at all (the package it writes would be unsigned); the --winget
 // values only with --winget, which needs --out, --package-id,
-// --installer-url and --license, each as winget takes it (checkPackageId,
-// ...).
+// --installer-url and --license, each as winget takes it: a package
+// identifier of 2 to 8 pieces of 1 to 32 characters joined by ".", none a
+// blank, a control character or one of \ / : * ? " < > |, 128 characters at
+// most; an http or https URL of 2048 characters at most; a license of 3 to
+// 512 characters; a publisher of 2 to 256.
 void checkOutputOptions(const PackCommand& command);
 
-// Throws PackError (packUsage) naming `input` unless winget takes the
-// text: a package identifier of 2 to 8 pieces of 1 to 32 characters joined
-// by ".", none a blank, a control character or one of \ / : * ? " < > |,
-// 128 characters at most; an http or https URL of 2048 characters at
-// most; a license of 3 to 512 characters; a publisher of 2 to 256.
-void checkPackageId(const std::string& id, const std::string& input);
-void checkInstallerUrl(const std::string& url, const std::string& input);
-void checkTextLength(const std::string& text, size_t least, size_t most, const std::string& input);
-
 // The characters (Unicode code points) of a UTF-8 text, as winget counts
-// its lengths.
-size_t characterCount(const std::string& utf8);
+// its lengths and as the manifests quote them.
+std::u32string characters(const std::string& utf8);

@@ -7,7 +7,7 @@
 #include "setup_pack/language_package.h"
 #include "setup_pack/winget.h"
 
-int packOutputs(const PackCommand& options, const std::function<int()>& packSetup) {
+int packOutputs(const PackCommand& options, const std::function<void()>& packSetup) {
     // The package is written under a temporary name first; it replaces
     // --out-msi only once the setup is written too.
     std::unique_ptr<common::OutputFile> package;
@@ -15,29 +15,20 @@ int packOutputs(const PackCommand& options, const std::function<int()>& packSetu
     if (options.outMsiPath) {
         LanguagePackage made = makeLanguagePackage(options);
         packageSummary = made.summary;
-        try {
+        writingTo(*options.outMsiPath, [&] {
             package = std::make_unique<common::OutputFile>(*options.outMsiPath);
             package->write(made.bytes);
-        } catch (const common::SystemError& error) {
-            throw PackError(packWriteFailed, *options.outMsiPath, error.what());
-        }
+        });
     }
     std::optional<WingetManifest> manifest;
     if (options.wingetFolder)
         manifest = planWingetManifest(options);
-    if (!options.outPath.empty()) {
-        int status = packSetup();
-        if (status != packSuccess)
-            return status;
-    }
+    if (!options.outPath.empty())
+        packSetup();
     if (manifest)
         writeWingetManifest(*manifest, options);
     if (package) {
-        try {
-            package->commit();
-        } catch (const common::SystemError& error) {
-            throw PackError(packWriteFailed, *options.outMsiPath, error.what());
-        }
+        writingTo(*options.outMsiPath, [&] { package->commit(); });
         common::print(common::Output::Standard,
                       "setup-pack: wrote " + *options.outMsiPath + ": " + packageSummary + "\n");
     }

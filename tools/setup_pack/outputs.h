@@ -8,6 +8,6 @@
 #include "setup_pack/commands.h"
 
 // Makes the package of --out-msi and plans the manifests, runs `packSetup`
-// when --out is given (it writes the setup and returns its exit code), then
-// writes the manifests and moves the package into place. Throws PackError.
-int packOutputs(const PackCommand& options, const std::function<int()>& packSetup);
+// when --out is given (it writes the setup), then writes the manifests and
+// moves the package into place. Returns packSuccess; throws PackError.
+int packOutputs(const PackCommand& options, const std::function<void()>& packSetup);

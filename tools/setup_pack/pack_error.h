@@ -5,6 +5,8 @@
 #include <string>
 #include <utility>
 
+#include "common/file_io.h"
+
 // Exit codes: small, so that a Unix shell running the tool under Wine sees
 // them unchanged (it keeps only the low 8 bits).
 enum PackExit : int {
@@ -33,4 +35,15 @@ class PackError : public std::runtime_error {
 // A malformed command line: the option at fault and why, pointing to --help.
 inline PackError usageError(const std::string& input, const std::string& reason) {
     return PackError(packUsage, input, reason + " (see --help)");
+}
+
+// Runs `write`, which writes an output or makes its folder, and throws
+// what the system refuses as PackError (packWriteFailed) naming `path`:
+// what was written, or the input it was written for.
+template <class Write> void writingTo(const std::string& path, const Write& write) {
+    try {
+        write();
+    } catch (const common::SystemError& error) {
+        throw PackError(packWriteFailed, path, error.what());
+    }
 }

@@ -34,17 +34,14 @@ PackageInfo readProperties(common::ByteView package) {
     if (database.tables.empty())
         throw WrongKind("the package has no Property table");
     PackageInfo info;
-    struct Wanted {
-        const char16_t* property;
-        const char* name;
-        std::string* field;
-    } wanted[] = {{u"ProductCode", "ProductCode", &info.productCode},
-                  {u"ProductName", "ProductName", &info.productName},
-                  {u"ProductVersion", "ProductVersion", &info.productVersion}};
-    for (const Wanted& item : wanted) {
-        *item.field = common::toUtf8(msi_database::property(database, item.property));
-        if (item.field->empty())
-            throw WrongKind(std::string("the package has no ") + item.name + " property");
+    const std::pair<const char16_t*, std::string*> wanted[] = {
+        {u"ProductCode", &info.productCode},
+        {u"ProductName", &info.productName},
+        {u"ProductVersion", &info.productVersion}};
+    for (const auto& item : wanted) {
+        *item.second = common::toUtf8(msi_database::property(database, item.first));
+        if (item.second->empty())
+            throw WrongKind("the package has no " + common::toUtf8(item.first) + " property");
     }
     return info;
 }

@@ -1,8 +1,10 @@
 #include "setup_pack/setup_contents.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "base/setup_format.h"
+#include "common/ascii.h"
 #include "common/file_io.h"
 #include "common/utf8.h"
 #include "setup_pack/pack_error.h"
@@ -36,8 +38,7 @@ bool plainFileName(const std::string& name) {
            name.find_first_of("\\/:*?\"<>|") == std::string::npos;
 }
 
-} // namespace
-
+// The setup's resources (RT_RCDATA, language 1033) as the setup reads them.
 SetupContents readSetupContents(const pe::Image& setup) {
     SetupContents contents;
     contents.certificateSize = setup.certificateSize();
@@ -65,26 +66,20 @@ SetupContents readSetupContents(const pe::Image& setup) {
     return contents;
 }
 
+} // namespace
+
 std::string architectureName(uint16_t machine) {
     if (machine == pe::machineI386)
         return "x86";
     if (machine == pe::machineAmd64)
         return "x64";
-    static const char digits[] = "0123456789ABCDEF";
-    std::string number = "machine 0x";
-    for (int shift = 12; shift >= 0; shift -= 4)
-        number += digits[(machine >> shift) & 15];
+    char number[sizeof "machine 0xFFFF"];
+    std::snprintf(number, sizeof number, "machine 0x%04X", static_cast<unsigned>(machine));
     return number;
 }
 
 bool sameFileName(const std::string& a, const std::string& b) {
-    auto folded = [](std::string name) {
-        for (char& c : name)
-            if (c >= 'a' && c <= 'z')
-                c = static_cast<char>(c - 'a' + 'A');
-        return name;
-    };
-    return folded(a) == folded(b);
+    return common::equalIgnoringAsciiCase(a, b);
 }
 
 SetupFile readSetupFile(const std::string& path) {
@@ -120,22 +115,12 @@ std::vector<std::string> extractSetup(const SetupContents& contents, const std::
             if (sameFileName(names[i].first, names[j].first))
                 throw PackError(packBadInput, setupPath,
                                 "carries two files named \"" + names[i].first + "\"");
-    try {
-        common::createFolder(folder);
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, folder, error.what());
-    }
-    std::vector<std::pair<std::string, common::ByteView>> files;
-    for (const auto& name : names)
-        files.emplace_back(common::joinPath(folder, name.first), name.second);
+    writingTo(folder, [&] { common::createFolder(folder); });
     std::vector<std::string> written;
-    for (const auto& file : files) {
-        try {
-            common::writeWholeFile(file.first, file.second);
-        } catch (const common::SystemError& error) {
-            throw PackError(packWriteFailed, file.first, error.what());
-        }
-        written.push_back(file.first);
+    for (const auto& name : names) {
+        const std::string path = common::joinPath(folder, name.first);
+        writingTo(path, [&] { common::writeWholeFile(path, name.second); });
+        written.push_back(path);
     }
     return written;
 }

@@ -31,9 +31,6 @@ struct SetupContents {
 // its number: "machine 0xAA64".
 std::string architectureName(uint16_t machine);
 
-// The setup's resources (RT_RCDATA, language 1033) as the setup reads them.
-SetupContents readSetupContents(const pe::Image& setup);
-
 // A written setup file, mapped whole and read.
 struct SetupFile {
     std::unique_ptr<common::MappedFile> file;

@@ -167,7 +167,7 @@ void writeSetup(const pe::Image& stub, const std::string& stubPath, const std::s
     }
     pe::PeLayout layout;
     pe::readPeLayout(parts.front().data, parts.front().size, layout);
-    try {
+    writingTo(outPath, [&] {
         common::OutputFile out(outPath);
         RunningChecksum checksum(layout.checksumOffset);
         Ring ring(readAhead, readPiece);
@@ -220,7 +220,5 @@ void writeSetup(const pe::Image& stub, const std::string& stubPath, const std::s
         common::putLe32(field, checksum.value());
         out.writeAt(layout.checksumOffset, common::ByteView(field, sizeof field));
         out.commit();
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, outPath, error.what());
-    }
+    });
 }

@@ -1,5 +1,6 @@
 #include "setup_pack/sha256.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -47,14 +48,9 @@ void compress(uint32_t state[8], const unsigned char block[64]) {
         b = a;
         a = t1 + t2;
     }
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-    state[4] += e;
-    state[5] += f;
-    state[6] += g;
-    state[7] += h;
+    const uint32_t rounds[8] = {a, b, c, d, e, f, g, h};
+    for (int i = 0; i < 8; ++i)
+        state[i] += rounds[i];
 }
 
 } // namespace
@@ -68,8 +64,7 @@ std::string sha256Hex(const unsigned char* data, size_t size) {
     // The rest, the 0x80 marker, zeros and the length in bits: one or two blocks.
     unsigned char tail[128] = {};
     size_t rest = size - whole;
-    for (size_t i = 0; i < rest; ++i)
-        tail[i] = data[whole + i];
+    std::copy(data + whole, data + size, tail);
     tail[rest] = 0x80;
     size_t tailSize = rest < 56 ? 64 : 128;
     uint64_t bits = static_cast<uint64_t>(size) * 8;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 #include "common/file_io.h"
@@ -15,15 +16,9 @@ const char passwordVariable[] = "SETUP_PACK_SIGN_PASSWORD";
 // The lines of a tool's output that say what went wrong, joined into one.
 std::string summary(const std::string& output, bool onlyFailures) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < output.size()) {
-        size_t end = output.find('\n', start);
-        if (end == std::string::npos)
-            end = output.size();
-        std::string line = output.substr(start, end - start);
-        start = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-            line.pop_back();
+    std::istringstream stream(output);
+    for (std::string line; std::getline(stream, line);) {
+        line.erase(line.find_last_not_of("\r ") + 1);
         if (line.empty())
             continue;
         std::string lower;
@@ -58,14 +53,12 @@ class Signer {
         std::optional<std::string> password = common::environmentVariable(passwordVariable);
         if (!options.pkcs12Path.empty() && password && !password->empty()) {
             passwordPath_ = work.file("password");
-            try {
+            writingTo(options.pkcs12Path, [&] {
                 common::writeWholeFile(
                     passwordPath_,
                     common::ByteView(reinterpret_cast<const uint8_t*>(password->data()),
                                      password->size()));
-            } catch (const common::SystemError& error) {
-                throw PackError(packWriteFailed, options.pkcs12Path, error.what());
-            }
+            });
         }
         caPath_ = options.caPath;
         if (!caPath_.empty())
@@ -135,12 +128,10 @@ class Signer {
 void packSigned(const SigningOptions& options, const std::string& description,
                 const std::string& msiPath, const std::string& outPath, const PackStep& pack) {
     std::unique_ptr<common::WorkFolder> work;
-    try {
+    writingTo(outPath, [&] {
         work.reset(new common::WorkFolder(outPath));
         work->makeFolder("package");
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, outPath, error.what());
-    }
+    });
     Signer signer(options, *work);
     // The setup writes the package out under its own file name: the signed
     // copy keeps it.
@@ -153,9 +144,5 @@ void packSigned(const SigningOptions& options, const std::string& description,
     std::string signedSetup = packed + ".signed";
     signer.sign(description, packed, signedSetup, outPath);
     signer.verify(signedSetup, outPath);
-    try {
-        common::replaceFile(signedSetup, outPath);
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, outPath, error.what());
-    }
+    writingTo(outPath, [&] { common::replaceFile(signedSetup, outPath); });
 }

@@ -35,12 +35,10 @@ void writeTextsFile(const std::string& msiPath, const std::optional<std::string>
     if (localizedPath)
         localized = readDatabase(*localizedPath, Input::Localized);
     std::string text = po::writePo(msi_texts::exportTexts(base, localized ? &*localized : nullptr));
-    try {
+    writingTo(outPath, [&] {
         common::writeWholeFile(
             outPath, common::ByteView(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, outPath, error.what());
-    }
+    });
 }
 
 common::Bytes translationTransform(common::ByteView package, const std::string& msiPath,

@@ -9,6 +9,7 @@
 #include "pe/image.h"
 #include "setup_pack/output_options.h"
 #include "setup_pack/package_info.h"
+#include "setup_pack/setup_contents.h"
 #include "setup_pack/setup_file.h"
 #include "setup_pack/sha256.h"
 
@@ -29,7 +30,7 @@ std::string utf8(const msi_database::Database& database, const char16_t* name) {
 
 void checkLength(const std::string& text, size_t least, size_t most, const std::string& input,
                  const std::string& what) {
-    size_t count = characterCount(text);
+    size_t count = characters(text).size();
     if (count < least || count > most)
         throw PackError(packBadInput, input,
                         what + " \"" + text + "\" has " + std::to_string(count) +
@@ -47,28 +48,23 @@ std::string scopeOf(const std::string& allUsers) {
 
 // A YAML double-quoted scalar: what is not printable escaped, the rest as is.
 std::string quoted(const std::string& text) {
-    const std::u16string units = common::toUtf16(text);
     std::string out = "\"";
-    for (size_t i = 0; i < units.size(); ++i) {
-        char32_t c = units[i];
-        size_t length = 1;
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < units.size()) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            length = 2;
-        }
+    size_t at = 0; // where the character's UTF-8 bytes start in `text`
+    for (char32_t c : characters(text)) {
+        const size_t length = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
         if (c == '"' || c == '\\') {
             out += '\\';
             out += static_cast<char>(c);
         } else if ((c >= 0x20 && c < 0x7F) || (c >= 0xA0 && c != 0x2028 && c != 0x2029 &&
                                                c != 0xFEFF && c != 0xFFFE && c != 0xFFFF)) {
-            out += common::toUtf8(units.substr(i, length));
+            out.append(text, at, length);
         } else {
             static const char hex[] = "0123456789ABCDEF";
             out += c < 0x100 ? "\\x" : "\\u";
             for (int shift = c < 0x100 ? 4 : 12; shift >= 0; shift -= 4)
                 out += hex[(c >> shift) & 15];
         }
-        i += length - 1;
+        at += length;
     }
     return out + "\"";
 }
@@ -143,7 +139,7 @@ WingetManifest planWingetManifest(const PackCommand& options) {
     const uint16_t machine = readProgram(stub->bytes(), stubPath).headers().machine;
     if (machine != pe::machineI386 && machine != pe::machineAmd64)
         throw PackError(packBadInput, stubPath, "is a program for neither x86 nor x64");
-    manifest.architecture = machine == pe::machineI386 ? "x86" : "x64";
+    manifest.architecture = architectureName(machine);
     return manifest;
 }
 
@@ -204,20 +200,14 @@ void writeWingetManifest(WingetManifest manifest, const PackCommand& options) {
             c = static_cast<char>(c >= 'a' && c <= 'f' ? c - 'a' + 'A' : c);
     }
     const std::string& folder = *options.wingetFolder;
-    try {
-        common::createFolder(folder);
-    } catch (const common::SystemError& error) {
-        throw PackError(packWriteFailed, folder, error.what());
-    }
+    writingTo(folder, [&] { common::createFolder(folder); });
     for (const auto& file : wingetFiles(manifest)) {
         const std::string path = common::joinPath(folder, file.first);
-        try {
+        writingTo(path, [&] {
             common::writeWholeFile(
                 path, common::ByteView(reinterpret_cast<const uint8_t*>(file.second.data()),
                                        file.second.size()));
-        } catch (const common::SystemError& error) {
-            throw PackError(packWriteFailed, path, error.what());
-        }
+        });
         common::print(common::Output::Standard, "setup-pack: wrote " + path + "\n");
     }
 }
