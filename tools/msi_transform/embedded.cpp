@@ -12,7 +12,6 @@ namespace msi_transform {
 
 namespace {
 
-using common::FormatError;
 using compound_file::EntryType;
 using compound_file::TreeEntry;
 using Input = TransformError::Input;
@@ -24,19 +23,14 @@ using namespace msi_database::summary_ids;
 std::unique_ptr<compound_file::Reader> open(common::ByteView bytes, Input input) {
     if (!compound_file::hasSignature(bytes))
         throw TransformError(input, "is no compound file");
-    try {
+    return TransformError::wrap(input, "is a broken compound file: ", [&] {
         return std::make_unique<compound_file::Reader>(bytes);
-    } catch (const FormatError& error) {
-        throw TransformError(input, "is a broken compound file: " + std::string(error.what()));
-    }
+    });
 }
 
 std::vector<TreeEntry> treeOf(const compound_file::Reader& file, Input input) {
-    try {
-        return compound_file::readTree(file);
-    } catch (const FormatError& error) {
-        throw TransformError(input, "is a broken compound file: " + std::string(error.what()));
-    }
+    return TransformError::wrap(
+        input, "is a broken compound file: ", [&] { return compound_file::readTree(file); });
 }
 
 std::u16string decimal(int32_t lcid) {
@@ -84,12 +78,8 @@ std::string templateWith(const std::string& text, const std::vector<LanguageStor
 
 common::Bytes summaryWith(const common::Bytes& stream, const std::vector<LanguageStorage>& storages,
                           const std::string& packageCode) {
-    msi_database::Summary properties;
-    try {
-        properties = msi_database::readSummary(stream);
-    } catch (const FormatError& error) {
-        throw TransformError(Input::Base, "has a broken summary: " + std::string(error.what()));
-    }
+    msi_database::Summary properties = TransformError::wrap(
+        Input::Base, "has a broken summary: ", [&] { return msi_database::readSummary(stream); });
     const std::string* found = msi_database::summaryString(properties, pidTemplate);
     if (!found)
         throw TransformError(Input::Base, "its summary has no Template");
@@ -158,12 +148,9 @@ common::Bytes embedTransforms(common::ByteView base, const std::vector<LanguageS
             tree.push_back(std::move(entry));
         }
     }
-    try {
+    return TransformError::wrap(Input::Base, "cannot be written with its transforms: ", [&] {
         return compound_file::writeTree(tree);
-    } catch (const FormatError& error) {
-        throw TransformError(Input::Base,
-                             "cannot be written with its transforms: " + std::string(error.what()));
-    }
+    });
 }
 
 std::vector<StoredTransform> storedTransforms(const compound_file::Reader& package) {
