@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "common/utf8.h"
 #include "msi_database/database.h"
 #include "msi_database/summary.h"
 #include "msi_database/system_tables.h"
@@ -31,11 +32,6 @@ std::unique_ptr<compound_file::Reader> open(common::ByteView bytes, Input input)
 std::vector<TreeEntry> treeOf(const compound_file::Reader& file, Input input) {
     return TransformError::wrap(
         input, "is a broken compound file: ", [&] { return compound_file::readTree(file); });
-}
-
-std::u16string decimal(int32_t lcid) {
-    std::string digits = std::to_string(lcid);
-    return std::u16string(digits.begin(), digits.end());
 }
 
 // The LCID a storage name spells in decimal, without a leading zero; 0 for
@@ -121,7 +117,8 @@ common::Bytes embedTransforms(common::ByteView base, const std::vector<LanguageS
                                      "is signed, and its signature would not match a package "
                                      "with transforms in it; sign the output instead");
         for (const LanguageStorage& storage : storages)
-            if (compound_file::compareNames(entry.name, decimal(storage.lcid)) == 0)
+            if (compound_file::compareNames(entry.name,
+                                            common::toUtf16(std::to_string(storage.lcid))) == 0)
                 throw TransformError(Input::Base, "already holds an entry named \"" +
                                                       std::to_string(storage.lcid) +
                                                       "\", the name of a language's transform");
@@ -139,7 +136,7 @@ common::Bytes embedTransforms(common::ByteView base, const std::vector<LanguageS
         for (size_t i = 0; i < storage.tree.size(); ++i) {
             TreeEntry entry = storage.tree[i];
             if (i == 0) {
-                entry.name = decimal(storage.lcid);
+                entry.name = common::toUtf16(std::to_string(storage.lcid));
                 entry.type = EntryType::Storage;
                 entry.parent = 0;
             } else {
