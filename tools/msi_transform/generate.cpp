@@ -116,8 +116,7 @@ common::Bytes transformSummary(const Package& base, const Package& localized,
     static const uint32_t copied[] = {pidTitle,    pidSubject,  pidAuthor,
                                       pidKeywords, pidComments, pidAppName};
     for (uint32_t pid : copied) {
-        const SummaryProperty* property = find(loc, pid);
-        if (property && property->kind == SummaryProperty::String)
+        if (msi_database::summaryString(loc, pid))
             putText(pid, summaryText(loc, pid));
     }
     putText(pidTemplate, summaryText(base.summary, pidTemplate));
