@@ -60,16 +60,11 @@ std::string encodeTextReplacing(uint32_t codePage, const std::u16string& text) {
     std::string out, bytes;
     for (size_t i = 0; i < text.size();) {
         size_t units = unitsAt(text, i);
-        if (units == 0) {
-            out += '?';
-            ++i;
-            continue;
-        }
         if (text[i] < 0x80)
             out += static_cast<char>(text[i]);
         else
-            out += encodeText(codePage, text.substr(i, units), bytes) ? bytes : "?";
-        i += units;
+            out += units != 0 && encodeText(codePage, text.substr(i, units), bytes) ? bytes : "?";
+        i += std::max<size_t>(units, 1); // a lone surrogate takes one unit
     }
     return out;
 }
