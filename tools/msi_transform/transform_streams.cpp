@@ -27,12 +27,8 @@ struct Writer {
     }
 
     Field field(const Cell& cell) {
-        Field out;
-        out.kind = static_cast<Field::Kind>(cell.kind);
-        out.number = cell.number;
-        if (cell.kind == Cell::String)
-            out.stringId = reference(cell.text());
-        return out;
+        return {static_cast<Field::Kind>(cell.kind), cell.number,
+                cell.kind == Cell::String ? reference(cell.text()) : 0};
     }
 };
 
