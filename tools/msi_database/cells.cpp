@@ -1,5 +1,6 @@
 #include "msi_database/cells.h"
 
+#include "common/utf8.h"
 #include "msi_database/database.h"
 #include "msi_database/string_pool.h"
 
@@ -76,11 +77,7 @@ void appendField(common::Bytes& out, int type, const Field& field, int refBytes)
 }
 
 std::u16string cellText(const Cell& cell) {
-    if (cell.kind == Cell::Integer) {
-        std::string digits = std::to_string(cell.number);
-        return std::u16string(digits.begin(), digits.end());
-    }
-    return cell.text();
+    return cell.kind == Cell::Integer ? common::toUtf16(std::to_string(cell.number)) : cell.text();
 }
 
 const std::u16string& Cell::text() const {

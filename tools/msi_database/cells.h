@@ -32,7 +32,6 @@ struct Cell {
         return kind == other.kind && number == other.number && text() == other.text() &&
                data == other.data;
     }
-    bool operator!=(const Cell& other) const { return !(*this == other); }
 };
 
 struct Column {

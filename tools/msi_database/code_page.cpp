@@ -4,30 +4,23 @@
 
 #include "common/utf8.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 namespace msi_database {
 
 namespace {
 
-bool isSurrogate(char32_t c) {
-    return c >= 0xD800 && c <= 0xDFFF;
-}
-
-// The code point at `at` and the units it takes; 0 units for a lone
+// The units of the character at `at`: 2 for a surrogate pair, 0 for a lone
 // surrogate.
-char32_t codePointAt(const std::u16string& text, size_t at, size_t& units) {
+size_t unitsAt(const std::u16string& text, size_t at) {
     char16_t first = text[at];
-    units = 1;
-    if (!isSurrogate(first))
-        return first;
-    if (first < 0xDC00 && at + 1 < text.size() && text[at + 1] >= 0xDC00 &&
-        text[at + 1] <= 0xDFFF) {
-        units = 2;
-        return 0x10000 + ((static_cast<char32_t>(first) - 0xD800) << 10) + (text[at + 1] - 0xDC00);
-    }
-    units = 0;
-    return first;
+    if (first < 0xD800 || first > 0xDFFF)
+        return 1;
+    bool pair =
+        first < 0xDC00 && at + 1 < text.size() && text[at + 1] >= 0xDC00 && text[at + 1] <= 0xDFFF;
+    return pair ? 2 : 0;
 }
 
 bool encodeSingleByte(const char16_t* table, const std::u16string& text, std::string& bytes) {
@@ -36,12 +29,10 @@ bool encodeSingleByte(const char16_t* table, const std::u16string& text, std::st
             bytes += static_cast<char>(c);
             continue;
         }
-        int found = 0;
-        while (found < 128 && table[found] != c)
-            ++found;
-        if (found == 128)
+        const char16_t* found = std::find(table, table + 128, c);
+        if (found == table + 128)
             return false;
-        bytes += static_cast<char>(0x80 + found);
+        bytes += static_cast<char>(0x80 + (found - table));
     }
     return true;
 }
@@ -68,18 +59,12 @@ bool encodeText(uint32_t codePage, const std::u16string& text, std::string& byte
 std::string encodeTextReplacing(uint32_t codePage, const std::u16string& text) {
     std::string out, bytes;
     for (size_t i = 0; i < text.size();) {
-        size_t units = 0;
-        codePointAt(text, i, units);
-        if (units == 0) {
-            out += '?';
-            ++i;
-            continue;
-        }
+        size_t units = unitsAt(text, i);
         if (text[i] < 0x80)
             out += static_cast<char>(text[i]);
         else
-            out += encodeText(codePage, text.substr(i, units), bytes) ? bytes : "?";
-        i += units;
+            out += units != 0 && encodeText(codePage, text.substr(i, units), bytes) ? bytes : "?";
+        i += std::max<size_t>(units, 1); // a lone surrogate takes one unit
     }
     return out;
 }
@@ -103,24 +88,16 @@ bool decodeText(uint32_t codePage, const std::string& bytes, std::u16string& tex
 }
 
 uint32_t ansiCodePage(uint32_t lcid) {
-    switch (lcid) { // where the language's variants differ
-    case 0x0004:    // Chinese, Simplified: neutral, PRC, Singapore
-    case 0x0804:
-    case 0x1004:
-        return 936;
-    case 0x7C04: // Chinese, Traditional: neutral, Taiwan, Hong Kong, Macao
-    case 0x0404:
-    case 0x0C04:
-    case 0x1404:
-        return 950;
-    case 0x082C: // Azerbaijani, Uzbek, Serbian and Bosnian in Cyrillic
-    case 0x0843:
-    case 0x0C1A:
-    case 0x1C1A:
-    case 0x201A:
-    case 0x281A:
-        return 1251;
-    }
+    // Where the language's variants differ: Chinese, Simplified (neutral,
+    // PRC, Singapore) and Traditional (neutral, Taiwan, Hong Kong, Macao);
+    // Azerbaijani, Uzbek, Serbian and Bosnian in Cyrillic.
+    static const std::pair<uint16_t, uint16_t> variants[] = {
+        {0x0004, 936},  {0x0804, 936},  {0x1004, 936},  {0x7C04, 950},  {0x0404, 950},
+        {0x0C04, 950},  {0x1404, 950},  {0x082C, 1251}, {0x0843, 1251}, {0x0C1A, 1251},
+        {0x1C1A, 1251}, {0x201A, 1251}, {0x281A, 1251}};
+    for (const auto& variant : variants)
+        if (variant.first == lcid)
+            return variant.second;
     // By primary language.
     static const std::pair<uint16_t, uint16_t> languages[] = {
         {0x11, 932},  {0x12, 949},  {0x1E, 874},  {0x2A, 1258}, {0x08, 1253}, {0x0D, 1255},
@@ -139,22 +116,9 @@ uint32_t ansiCodePage(uint32_t lcid) {
 }
 
 bool isMultiByteCodePage(uint32_t codePage) {
-    switch (codePage) {
-    case 932:
-    case 936:
-    case 949:
-    case 950:
-    case 1361:
-    case 20932:
-    case 51932:
-    case 51936:
-    case 51949:
-    case 54936:
-    case 65001:
-        return true;
-    default:
-        return false;
-    }
+    static const uint32_t multiByte[] = {932,   936,   949,   950,   1361, 20932,
+                                         51932, 51936, 51949, 54936, 65001};
+    return std::find(std::begin(multiByte), std::end(multiByte), codePage) != std::end(multiByte);
 }
 
 } // namespace msi_database

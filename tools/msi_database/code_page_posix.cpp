@@ -1,7 +1,8 @@
 // The double-byte code pages through iconv (glibc, macOS).
 #include "msi_database/code_page_tables.h"
 
-#include <cerrno>
+#include <algorithm>
+#include <iterator>
 #include <iconv.h>
 
 namespace msi_database {
@@ -9,33 +10,25 @@ namespace msi_database {
 namespace {
 
 // The names iconv knows the Windows code pages by; the second is a spare.
-bool iconvNames(uint32_t codePage, const char*& name, const char*& spare) {
-    spare = nullptr;
-    switch (codePage) {
-    case 932:
-        name = "CP932";
-        return true;
-    case 936:
-        name = "CP936";
-        spare = "GBK";
-        return true;
-    case 949:
-        name = "CP949";
-        return true;
-    case 950:
-        name = "CP950";
-        return true;
-    default:
-        return false;
-    }
-}
+struct IconvNames {
+    uint32_t codePage;
+    const char* name;
+    const char* spare;
+};
+const IconvNames iconvNames[] = {{932, "CP932", nullptr},
+                                 {936, "CP936", "GBK"},
+                                 {949, "CP949", nullptr},
+                                 {950, "CP950", nullptr}};
 
 // Whole input or nothing: false on any byte or character the other side
 // lacks, and on a conversion iconv calls irreversible.
 bool convert(uint32_t codePage, bool toCodePage, const std::string& input, std::string& output) {
-    const char *name, *spare;
-    if (!iconvNames(codePage, name, spare))
+    auto names =
+        std::find_if(std::begin(iconvNames), std::end(iconvNames),
+                     [codePage](const IconvNames& known) { return known.codePage == codePage; });
+    if (names == std::end(iconvNames))
         return false;
+    const char *name = names->name, *spare = names->spare;
     iconv_t converter = toCodePage ? iconv_open(name, "UTF-16LE") : iconv_open("UTF-16LE", name);
     if (converter == reinterpret_cast<iconv_t>(-1) && spare)
         converter = toCodePage ? iconv_open(spare, "UTF-16LE") : iconv_open("UTF-16LE", spare);

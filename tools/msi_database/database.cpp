@@ -28,31 +28,6 @@ std::optional<compound_file::Entry> findStream(const compound_file::Reader& file
     return entry;
 }
 
-// The rows of a table stream: all cells of column 1, then of column 2...
-std::vector<std::vector<Cell>> decodeRows(const common::Bytes& stream,
-                                          const std::vector<Column>& columns, CellDecoder& decoder,
-                                          const std::u16string& table) {
-    size_t width = 0;
-    for (const Column& column : columns)
-        width += static_cast<size_t>(cellBytes(column.type, decoder.refBytes()));
-    if (stream.empty())
-        return {};
-    if (width == 0 || stream.size() % width)
-        throw FormatError("the stream of table " + quoted(table) + " is no whole number of rows");
-    decoder.reserve(stream.size() / width * columns.size(), table);
-    std::vector<std::vector<Cell>> rows(stream.size() / width, std::vector<Cell>(columns.size()));
-    const uint8_t* at = stream.data();
-    for (size_t c = 0; c < columns.size(); ++c) {
-        int type = columns[c].type;
-        int bytes = cellBytes(type, decoder.refBytes());
-        for (auto& row : rows) {
-            row[c] = decoder.decode(type, readCellValue(at, bytes), table);
-            at += bytes;
-        }
-    }
-    return rows;
-}
-
 class DatabaseReader {
   public:
     explicit DatabaseReader(const compound_file::Reader& file)
@@ -66,10 +41,7 @@ class DatabaseReader {
 
     Table table(const std::u16string& name, bool withData) {
         Table table{name, columns_[name], {}};
-        std::optional<compound_file::Entry> stream = findStream(file_, name, true);
-        if (!stream)
-            return table;
-        table.rows = decodeRows(file_.read(*stream), table.columns, decoder_, name);
+        table.rows = rowsOf(name, table.columns);
         if (!withData)
             return table;
         for (auto& row : table.rows)
@@ -93,18 +65,42 @@ class DatabaseReader {
         return StringPool(file_.read(*entries), file_.read(*data));
     }
 
-    std::vector<std::vector<Cell>> systemRows(const std::u16string& name) {
-        std::optional<compound_file::Entry> stream = findStream(file_, name, true);
-        if (!stream)
+    // The rows of the table stream of `name` (none without one): all cells
+    // of column 1, then of column 2...
+    std::vector<std::vector<Cell>> rowsOf(const std::u16string& name,
+                                          const std::vector<Column>& columns) {
+        std::optional<compound_file::Entry> entry = findStream(file_, name, true);
+        if (!entry)
             return {};
-        return decodeRows(file_.read(*stream), systemColumns(name), decoder_, name);
+        const common::Bytes stream = file_.read(*entry);
+        size_t width = 0;
+        for (const Column& column : columns)
+            width += static_cast<size_t>(cellBytes(column.type, decoder_.refBytes()));
+        if (stream.empty())
+            return {};
+        if (width == 0 || stream.size() % width)
+            throw FormatError("the stream of table " + quoted(name) +
+                              " is no whole number of rows");
+        decoder_.reserve(stream.size() / width * columns.size(), name);
+        std::vector<std::vector<Cell>> rows(stream.size() / width,
+                                            std::vector<Cell>(columns.size()));
+        const uint8_t* at = stream.data();
+        for (size_t c = 0; c < columns.size(); ++c) {
+            int type = columns[c].type;
+            int bytes = cellBytes(type, decoder_.refBytes());
+            for (auto& row : rows) {
+                row[c] = decoder_.decode(type, readCellValue(at, bytes), name);
+                at += bytes;
+            }
+        }
+        return rows;
     }
 
     void readSchema() {
         const std::string tables = quoted(tablesTableName);
         if (!findStream(file_, tablesTableName, true))
             throw FormatError("the database has no table " + tables);
-        for (const auto& row : systemRows(tablesTableName)) {
+        for (const auto& row : rowsOf(tablesTableName, systemColumns(tablesTableName))) {
             if (row[0].kind != Cell::String)
                 throw FormatError("table " + tables + " lists a table without a name");
             if (!columns_.emplace(row[0].text(), systemColumns(row[0].text())).second)
@@ -112,7 +108,7 @@ class DatabaseReader {
             tableNames_.push_back(row[0].text());
         }
         std::map<std::u16string, std::map<int32_t, Column>> numbered;
-        for (const auto& row : systemRows(columnsTableName)) {
+        for (const auto& row : rowsOf(columnsTableName, systemColumns(columnsTableName))) {
             const std::u16string& table = row[0].text();
             if (row[0].kind != Cell::String || row[1].kind != Cell::Integer ||
                 row[2].kind != Cell::String || row[3].kind != Cell::Integer)
@@ -154,16 +150,12 @@ FileKind fileKind(const compound_file::Reader& file) {
     const uint8_t* id = file.rootClass().bytes;
     if (std::memcmp(id + 1, rest, sizeof rest) != 0)
         return FileKind::Other;
-    switch (id[0]) {
-    case 0x84:
-        return FileKind::Package;
-    case 0x82:
-        return FileKind::Transform;
-    case 0x86:
-        return FileKind::Patch;
-    default:
-        return FileKind::Other;
-    }
+    static const std::pair<uint8_t, FileKind> kinds[] = {
+        {0x84, FileKind::Package}, {0x82, FileKind::Transform}, {0x86, FileKind::Patch}};
+    for (const auto& kind : kinds)
+        if (kind.first == id[0])
+            return kind.second;
+    return FileKind::Other;
 }
 
 Database readDatabase(const compound_file::Reader& file) {
@@ -174,11 +166,10 @@ Database readDatabase(const compound_file::Reader& file) {
     std::vector<std::u16string> cellPrefixes;
     for (const std::u16string& name : reader.tableNames()) {
         database.tables.push_back(reader.table(name, true));
-        for (const Column& column : database.tables.back().columns)
-            if (isBinaryType(column.type)) {
-                cellPrefixes.push_back(name + u".");
-                break;
-            }
+        const std::vector<Column>& columns = database.tables.back().columns;
+        if (std::any_of(columns.begin(), columns.end(),
+                        [](const Column& column) { return isBinaryType(column.type); }))
+            cellPrefixes.push_back(name + u".");
     }
     for (const compound_file::Entry& entry : file.children()) {
         bool table = false;
@@ -191,10 +182,10 @@ Database readDatabase(const compound_file::Reader& file) {
         if (entry.type != compound_file::EntryType::Stream || table || name.empty() ||
             name[0] < 0x20)
             continue;
-        bool cell = false;
-        for (const std::u16string& prefix : cellPrefixes)
-            cell = cell || name.compare(0, prefix.size(), prefix) == 0;
-        if (!cell)
+        if (std::none_of(cellPrefixes.begin(), cellPrefixes.end(),
+                         [&name](const std::u16string& prefix) {
+                             return name.compare(0, prefix.size(), prefix) == 0;
+                         }))
             database.streams.emplace_back(name, file.read(entry));
     }
     std::sort(database.streams.begin(), database.streams.end());

@@ -1,6 +1,7 @@
 #include "msi_database/stream_name.h"
 
 #include <cstdio>
+#include <string_view>
 
 #include "common/utf8.h"
 
@@ -10,18 +11,10 @@ namespace {
 
 const char16_t alphabet[] = u"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz._";
 
+// The letter's place in the alphabet; -1 for any other character.
 int alphabetValue(char16_t c) {
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'A' && c <= u'Z')
-        return c - u'A' + 10;
-    if (c >= u'a' && c <= u'z')
-        return c - u'a' + 36;
-    if (c == u'.')
-        return 62;
-    if (c == u'_')
-        return 63;
-    return -1;
+    size_t found = std::u16string_view(alphabet).find(c);
+    return found == std::u16string_view::npos ? -1 : static_cast<int>(found);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "msi_database/string_pool.h"
 
+#include <algorithm>
+
 #include "msi_database/code_page.h"
 
 namespace msi_database {
@@ -71,20 +73,15 @@ common::Bytes StringPoolWriter::poolStream() const {
     for (size_t i = 0; i < strings_.size(); ++i) {
         const std::string& text = *strings_[i];
         uint16_t count = static_cast<uint16_t>(counts_[i] & 0x7FFF);
-        if (multiByte)
-            for (char c : text)
-                if (static_cast<unsigned char>(c) >= 0x80) {
-                    count |= 0x8000;
-                    break;
-                }
-        if (text.size() > 0xFFFF) {
-            appendLe16(out, 0);
-            appendLe16(out, count);
+        if (multiByte && std::any_of(text.begin(), text.end(),
+                                     [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+            count |= 0x8000;
+        // A string of 64 KiB or more: length 0, its length in the next entry.
+        bool isLong = text.size() > 0xFFFF;
+        appendLe16(out, static_cast<uint16_t>(isLong ? 0 : text.size()));
+        appendLe16(out, count);
+        if (isLong)
             common::appendLe32(out, static_cast<uint32_t>(text.size()));
-        } else {
-            appendLe16(out, static_cast<uint16_t>(text.size()));
-            appendLe16(out, count);
-        }
     }
     return out;
 }

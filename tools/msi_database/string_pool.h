@@ -55,7 +55,6 @@ class StringPoolWriter {
     explicit StringPoolWriter(uint32_t codePage) : codePage_(codePage) {}
     // The id of `bytes` after counting one more reference; 0 for empty.
     uint32_t reference(const std::string& bytes);
-    size_t size() const { return strings_.size(); }
     // References take 3 bytes once ids pass 65,535.
     int referenceBytes() const { return strings_.size() > 0xFFFF ? 3 : 2; }
     // `_StringPool`: in a multi-byte code page, an entry whose string has a

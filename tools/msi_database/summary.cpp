@@ -24,9 +24,8 @@ common::Bytes summaryStream(const Summary& properties) {
         offsets.emplace_back(entry.first, headerSize + static_cast<uint32_t>(values.size()));
         appendLe32(values, property.kind);
         switch (property.kind) {
-        case SummaryProperty::I2:
-            appendLe16(values, static_cast<uint16_t>(property.number));
-            appendLe16(values, 0);
+        case SummaryProperty::I2: // two bytes, padded to four
+            appendLe32(values, static_cast<uint16_t>(property.number));
             break;
         case SummaryProperty::I4:
             appendLe32(values, static_cast<uint32_t>(property.number));

@@ -1,6 +1,8 @@
 #include "msi_transform/diff.h"
 
+#include <algorithm>
 #include <map>
+#include <set>
 
 #include "common/ascii.h"
 #include "common/utf8.h"
@@ -97,19 +99,18 @@ std::vector<TableChange> diffDatabases(const Database& base, const Database& loc
         change.added = old == nullptr;
         if (old)
             checkTableColumns(*old, table);
-        for (const auto& row : table.rows)
+        std::map<std::u16string, const std::vector<Cell>*> localizedRows;
+        for (const auto& row : table.rows) {
             if (row.size() != table.columns.size())
                 throw Refusal("a row of table " + quoted(table.name) + " has a wrong size");
-
-        std::map<std::u16string, const std::vector<Cell>*> localizedRows;
-        for (const auto& row : table.rows)
             localizedRows.emplace(rowKey(table, row), &row);
-        std::map<std::u16string, bool> baseKeys;
+        }
+        std::set<std::u16string> baseKeys;
         std::vector<RowChange> deletes;
         if (old) {
             for (const auto& row : old->rows) {
                 std::u16string key = rowKey(table, row);
-                baseKeys[key] = true;
+                baseKeys.insert(key);
                 auto found = localizedRows.find(key);
                 if (found == localizedRows.end()) {
                     deletes.push_back({RowChange::Delete, row, 0});
@@ -149,10 +150,7 @@ std::vector<TableChange> diffDatabases(const Database& base, const Database& loc
 
 bool needsCodePage(const std::vector<TableChange>& changes) {
     auto wide = [](const std::u16string& text) {
-        for (char16_t c : text)
-            if (c >= 0x80)
-                return true;
-        return false;
+        return std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x80; });
     };
     for (const TableChange& change : changes) {
         if (wide(change.table->name))

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 
+#include "common/utf8.h"
 #include "msi_database/database.h"
 #include "msi_database/summary.h"
 #include "msi_database/system_tables.h"
@@ -12,7 +13,6 @@ namespace msi_transform {
 
 namespace {
 
-using common::FormatError;
 using compound_file::EntryType;
 using compound_file::TreeEntry;
 using Input = TransformError::Input;
@@ -24,24 +24,14 @@ using namespace msi_database::summary_ids;
 std::unique_ptr<compound_file::Reader> open(common::ByteView bytes, Input input) {
     if (!compound_file::hasSignature(bytes))
         throw TransformError(input, "is no compound file");
-    try {
+    return TransformError::wrap(input, "is a broken compound file: ", [&] {
         return std::make_unique<compound_file::Reader>(bytes);
-    } catch (const FormatError& error) {
-        throw TransformError(input, "is a broken compound file: " + std::string(error.what()));
-    }
+    });
 }
 
 std::vector<TreeEntry> treeOf(const compound_file::Reader& file, Input input) {
-    try {
-        return compound_file::readTree(file);
-    } catch (const FormatError& error) {
-        throw TransformError(input, "is a broken compound file: " + std::string(error.what()));
-    }
-}
-
-std::u16string decimal(int32_t lcid) {
-    std::string digits = std::to_string(lcid);
-    return std::u16string(digits.begin(), digits.end());
+    return TransformError::wrap(
+        input, "is a broken compound file: ", [&] { return compound_file::readTree(file); });
 }
 
 // The LCID a storage name spells in decimal, without a leading zero; 0 for
@@ -84,12 +74,8 @@ std::string templateWith(const std::string& text, const std::vector<LanguageStor
 
 common::Bytes summaryWith(const common::Bytes& stream, const std::vector<LanguageStorage>& storages,
                           const std::string& packageCode) {
-    msi_database::Summary properties;
-    try {
-        properties = msi_database::readSummary(stream);
-    } catch (const FormatError& error) {
-        throw TransformError(Input::Base, "has a broken summary: " + std::string(error.what()));
-    }
+    msi_database::Summary properties = TransformError::wrap(
+        Input::Base, "has a broken summary: ", [&] { return msi_database::readSummary(stream); });
     const std::string* found = msi_database::summaryString(properties, pidTemplate);
     if (!found)
         throw TransformError(Input::Base, "its summary has no Template");
@@ -131,7 +117,8 @@ common::Bytes embedTransforms(common::ByteView base, const std::vector<LanguageS
                                      "is signed, and its signature would not match a package "
                                      "with transforms in it; sign the output instead");
         for (const LanguageStorage& storage : storages)
-            if (compound_file::compareNames(entry.name, decimal(storage.lcid)) == 0)
+            if (compound_file::compareNames(entry.name,
+                                            common::toUtf16(std::to_string(storage.lcid))) == 0)
                 throw TransformError(Input::Base, "already holds an entry named \"" +
                                                       std::to_string(storage.lcid) +
                                                       "\", the name of a language's transform");
@@ -149,7 +136,7 @@ common::Bytes embedTransforms(common::ByteView base, const std::vector<LanguageS
         for (size_t i = 0; i < storage.tree.size(); ++i) {
             TreeEntry entry = storage.tree[i];
             if (i == 0) {
-                entry.name = decimal(storage.lcid);
+                entry.name = common::toUtf16(std::to_string(storage.lcid));
                 entry.type = EntryType::Storage;
                 entry.parent = 0;
             } else {
@@ -158,12 +145,9 @@ common::Bytes embedTransforms(common::ByteView base, const std::vector<LanguageS
             tree.push_back(std::move(entry));
         }
     }
-    try {
+    return TransformError::wrap(Input::Base, "cannot be written with its transforms: ", [&] {
         return compound_file::writeTree(tree);
-    } catch (const FormatError& error) {
-        throw TransformError(Input::Base,
-                             "cannot be written with its transforms: " + std::string(error.what()));
-    }
+    });
 }
 
 std::vector<StoredTransform> storedTransforms(const compound_file::Reader& package) {

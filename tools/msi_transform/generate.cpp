@@ -16,7 +16,6 @@ namespace msi_transform {
 
 namespace {
 
-using common::FormatError;
 using Input = TransformError::Input;
 using msi_database::Summary;
 using msi_database::SummaryProperty;
@@ -27,16 +26,13 @@ std::unique_ptr<compound_file::Reader> openFile(common::ByteView bytes, Input in
                                                 const std::string& what) {
     if (!compound_file::hasSignature(bytes))
         throw TransformError(input, what + " (no compound file)");
-    try {
-        std::unique_ptr<compound_file::Reader> file(
-            new compound_file::Reader(bytes, msi_database::streamNameText));
+    return TransformError::wrap(input, "is a broken compound file: ", [&] {
+        auto file = std::make_unique<compound_file::Reader>(bytes, msi_database::streamNameText);
         // Streams that are not read must be whole too: a package or transform
         // with a piece missing never installs.
         file->checkStreams();
         return file;
-    } catch (const FormatError& error) {
-        throw TransformError(input, "is a broken compound file: " + std::string(error.what()));
-    }
+    });
 }
 
 struct Package {
@@ -50,17 +46,13 @@ Package readPackage(common::ByteView bytes, Input input) {
     if (msi_database::fileKind(*file) != msi_database::FileKind::Package)
         throw TransformError(input, "is no installer database (wrong class id)");
     Package package;
-    try {
-        package.database = msi_database::readDatabase(*file);
-    } catch (const FormatError& error) {
-        throw TransformError(input, "is a broken installer database: " + std::string(error.what()));
-    }
-    try {
+    package.database = TransformError::wrap(input, "is a broken installer database: ", [&] {
+        return msi_database::readDatabase(*file);
+    });
+    TransformError::wrap(input, "has a broken summary: ", [&] {
         if (std::optional<compound_file::Entry> entry = file->find(msi_database::summaryStreamName))
             package.summary = msi_database::readSummary(file->read(*entry));
-    } catch (const FormatError& error) {
-        throw TransformError(input, "has a broken summary: " + std::string(error.what()));
-    }
+    });
     return package;
 }
 
@@ -124,8 +116,7 @@ common::Bytes transformSummary(const Package& base, const Package& localized,
     static const uint32_t copied[] = {pidTitle,    pidSubject,  pidAuthor,
                                       pidKeywords, pidComments, pidAppName};
     for (uint32_t pid : copied) {
-        const SummaryProperty* property = find(loc, pid);
-        if (property && property->kind == SummaryProperty::String)
+        if (msi_database::summaryString(loc, pid))
             putText(pid, summaryText(loc, pid));
     }
     putText(pidTemplate, summaryText(base.summary, pidTemplate));
@@ -140,15 +131,11 @@ common::Bytes transformSummary(const Package& base, const Package& localized,
         properties[pidCreated] = *created;
     const SummaryProperty* schema = find(loc, pidPageCount);
     properties[pidPageCount] = {SummaryProperty::I4, schema ? schema->number : 200, "", 0};
-    properties[pidCharCount] = {SummaryProperty::I4, 0, "",
-                                0}; // no validation, no error suppressed
+    // No validation, no error suppressed.
+    properties[pidCharCount] = {SummaryProperty::I4, 0, "", 0};
     properties[pidSecurity] = {SummaryProperty::I4, 1, "", 0};
     return msi_database::summaryStream(properties);
 }
-
-} // namespace
-
-namespace {
 
 common::Bytes transformBetween(const Package& base, const Package& localized) {
     uint32_t fallbackCodePage =
@@ -172,12 +159,9 @@ common::Bytes transformBetween(const Package& base, const Package& localized) {
     }
     static const compound_file::Guid transformClass =
         compound_file::Guid::parse("{000C1082-0000-0000-C000-000000000046}");
-    try {
+    return TransformError::wrap(Input::Localized, "cannot be written as a transform: ", [&] {
         return compound_file::write(transformClass, streams);
-    } catch (const FormatError& error) {
-        throw TransformError(Input::Localized,
-                             "cannot be written as a transform: " + std::string(error.what()));
-    }
+    });
 }
 
 } // namespace
@@ -212,20 +196,12 @@ void checkTransform(common::ByteView transform, common::ByteView base) {
     default:
         throw TransformError(Input::Transform, "is not an installer transform (wrong class id)");
     }
-    std::vector<Stream> streams;
-    try {
-        streams = rootStreams(*file);
-    } catch (const FormatError& error) {
-        throw TransformError(Input::Transform,
-                             "is a broken compound file: " + std::string(error.what()));
-    }
+    std::vector<Stream> streams = TransformError::wrap(
+        Input::Transform, "is a broken compound file: ", [&] { return rootStreams(*file); });
     Database database = readPackage(base, Input::Base).database;
-    try {
+    TransformError::wrap(Input::Transform, "does not apply to the package: ", [&] {
         applyTransform(streams, database);
-    } catch (const FormatError& error) {
-        throw TransformError(Input::Transform,
-                             "does not apply to the package: " + std::string(error.what()));
-    }
+    });
 }
 
 } // namespace msi_transform

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/bytes.h"
+#include "common/format_error.h"
 #include "msi_database/database.h"
 
 namespace msi_transform {
@@ -18,6 +19,18 @@ class TransformError : public std::runtime_error {
     TransformError(Input input, const std::string& reason)
         : std::runtime_error(reason), input_(input) {}
     Input input() const { return input_; }
+
+    // What `read` returns; a common::FormatError it throws becomes a
+    // TransformError naming `input`, its text after `context`.
+    template <class Read>
+    static auto wrap(Input input, const std::string& context, const Read& read)
+        -> decltype(read()) {
+        try {
+            return read();
+        } catch (const common::FormatError& error) {
+            throw TransformError(input, context + error.what());
+        }
+    }
 
   private:
     Input input_;

@@ -1,5 +1,7 @@
 #include "msi_transform/transform_streams.h"
 
+#include <optional>
+
 #include "common/utf8.h"
 #include "msi_database/stream_name.h"
 #include "msi_database/string_pool.h"
@@ -14,7 +16,7 @@ using msi_database::Field;
 struct Writer {
     msi_database::StringPoolWriter pool;
     const Encoder& encode;
-    std::vector<Stream> streams;
+    std::vector<Stream> cells; // the binary cells' streams
 
     uint32_t reference(const std::u16string& text) {
         std::string bytes;
@@ -25,20 +27,21 @@ struct Writer {
     }
 
     Field field(const Cell& cell) {
-        Field out;
-        out.kind = static_cast<Field::Kind>(cell.kind);
-        out.number = cell.number;
-        if (cell.kind == Cell::String)
-            out.stringId = reference(cell.text());
-        return out;
+        return {static_cast<Field::Kind>(cell.kind), cell.number,
+                cell.kind == Cell::String ? reference(cell.text()) : 0};
     }
 };
 
 struct EncodedRow {
     uint16_t mask;
-    std::vector<Field> fields; // in column order; absent columns are Null
-    std::vector<bool> present;
+    std::vector<std::optional<Field>> fields; // in column order; none for a cell not carried
 };
+
+Stream packed(const std::u16string& name, bool table, common::Bytes bytes) {
+    Stream stream{{}, std::move(bytes)};
+    msi_database::packStreamName(name, table, stream.name);
+    return stream;
+}
 
 } // namespace
 
@@ -62,46 +65,38 @@ std::vector<Stream> transformStreams(const std::vector<TableChange>& changes, ui
         const Table& table = *change.table;
         if (change.added) {
             uint32_t nameId = writer.reference(table.name);
-            tablesTable.rows.push_back({0x0101, {{Field::String, 0, nameId}}, {true}});
+            tablesTable.rows.push_back({0x0101, {Field{Field::String, 0, nameId}}});
             for (size_t i = 0; i < table.columns.size(); ++i) {
                 uint32_t tableId = writer.reference(table.name);
                 uint32_t columnId = writer.reference(table.columns[i].name);
                 columnsTable.rows.push_back({0x0401,
-                                             {{Field::String, 0, tableId},
-                                              {Field::Integer, static_cast<int32_t>(i + 1), 0},
-                                              {Field::String, 0, columnId},
-                                              {Field::Integer, table.columns[i].type, 0}},
-                                             {true, true, true, true}});
+                                             {Field{Field::String, 0, tableId},
+                                              Field{Field::Integer, static_cast<int32_t>(i + 1), 0},
+                                              Field{Field::String, 0, columnId},
+                                              Field{Field::Integer, table.columns[i].type, 0}}});
             }
         }
         Pending pending{table.name, table.columns, {}};
         for (const RowChange& row : change.rows) {
-            EncodedRow encoded;
             size_t count = table.columns.size();
-            encoded.fields.resize(count);
-            encoded.present.assign(count, false);
+            EncodedRow encoded{row.op == RowChange::Insert
+                                   ? static_cast<uint16_t>(0x0001 | (count << 8))
+                               : row.op == RowChange::Update ? row.mask
+                                                             : uint16_t(0),
+                               std::vector<std::optional<Field>>(count)};
             for (size_t i = 0; i < count; ++i) {
                 bool key = (table.columns[i].type & msi_database::typeKey) != 0;
                 bool present = row.op == RowChange::Insert || key ||
                                (row.op == RowChange::Update && (row.mask & (1u << i)));
                 if (!present)
                     continue;
-                encoded.present[i] = true;
                 encoded.fields[i] = writer.field(row.cells[i]);
                 if (row.op != RowChange::Delete &&
                     msi_database::isBinaryType(table.columns[i].type) &&
-                    row.cells[i].kind == Cell::Binary) {
-                    Stream cell;
-                    msi_database::packStreamName(msi_database::binaryStreamName(table, row.cells),
-                                                 false, cell.name);
-                    cell.bytes = row.cells[i].data;
-                    writer.streams.push_back(std::move(cell));
-                }
+                    row.cells[i].kind == Cell::Binary)
+                    writer.cells.push_back(packed(msi_database::binaryStreamName(table, row.cells),
+                                                  false, row.cells[i].data));
             }
-            encoded.mask = row.op == RowChange::Insert
-                               ? static_cast<uint16_t>(0x0001 | (count << 8))
-                           : row.op == RowChange::Update ? row.mask
-                                                         : 0;
             pending.rows.push_back(std::move(encoded));
         }
         tables.push_back(std::move(pending));
@@ -111,29 +106,22 @@ std::vector<Stream> transformStreams(const std::vector<TableChange>& changes, ui
         tables.insert(tables.begin(), std::move(tablesTable));
     }
 
-    std::vector<Stream> streams;
+    std::vector<Stream> streams = {
+        packed(msi_database::poolStreamName, true, writer.pool.poolStream()),
+        packed(msi_database::poolDataStreamName, true, writer.pool.dataStream())};
     int refBytes = writer.pool.referenceBytes();
     for (const Pending& table : tables) {
-        Stream stream;
-        msi_database::packStreamName(table.name, true, stream.name);
+        common::Bytes bytes;
         for (const EncodedRow& row : table.rows) {
-            stream.bytes.push_back(static_cast<uint8_t>(row.mask));
-            stream.bytes.push_back(static_cast<uint8_t>(row.mask >> 8));
+            common::appendLe16(bytes, row.mask);
             for (size_t i = 0; i < table.columns.size(); ++i)
-                if (row.present[i])
-                    msi_database::appendField(stream.bytes, table.columns[i].type, row.fields[i],
+                if (row.fields[i])
+                    msi_database::appendField(bytes, table.columns[i].type, *row.fields[i],
                                               refBytes);
         }
-        streams.push_back(std::move(stream));
+        streams.push_back(packed(table.name, true, std::move(bytes)));
     }
-    Stream pool, data;
-    msi_database::packStreamName(msi_database::poolStreamName, true, pool.name);
-    msi_database::packStreamName(msi_database::poolDataStreamName, true, data.name);
-    pool.bytes = writer.pool.poolStream();
-    data.bytes = writer.pool.dataStream();
-    streams.insert(streams.begin(), std::move(data));
-    streams.insert(streams.begin(), std::move(pool));
-    for (Stream& cell : writer.streams)
+    for (Stream& cell : writer.cells)
         streams.push_back(std::move(cell));
     return streams;
 }
