@@ -12,11 +12,6 @@ const size_t fileHeaderSize = 20, sectionHeaderSize = 40;
 // directories follow it.
 const size_t directoryCountPe32 = 92, directoryCountPe32Plus = 108;
 
-// [offset, offset + size) lies inside `limit` bytes; no overflow on any input.
-bool inside(uint64_t offset, uint64_t size, uint64_t limit) {
-    return offset <= limit && size <= limit - offset;
-}
-
 } // namespace
 
 Headers readHeaders(common::ByteView bytes) {
