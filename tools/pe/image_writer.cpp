@@ -13,6 +13,7 @@
 using common::appendLe16;
 using common::appendLe32;
 using common::ByteView;
+using common::putLe16;
 using common::putLe32;
 using common::readLe16;
 using common::readLe32;
@@ -183,50 +184,43 @@ void ImageWriter::setResource(const ResourceName& type, const ResourceName& name
 std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
     const std::vector<Resource>& sorted = resources_;
 
-    // The tree's shape: one table per type, per name; where each table,
-    // name string, data entry and datum lies in the new section.
+    // The tree's shape: one table per type, per name; where each table and
+    // name string lies in the new section.
     struct Group {
-        size_t first, count; // leaves [first, first + count) share it
+        const ResourceName* key; // the type or the name
+        size_t first;            // its first leaf
+        size_t entries;          // in its table: the names of a type, the languages of a name
+        uint64_t tableAt = 0, stringAt = 0;
     };
     std::vector<Group> types, names;
     for (size_t i = 0; i < sorted.size(); ++i) {
-        if (i == 0 || sorted[i].type != sorted[i - 1].type)
-            types.push_back({i, 0});
-        if (i == 0 || sorted[i].type != sorted[i - 1].type || sorted[i].name != sorted[i - 1].name)
-            names.push_back({i, 0});
-        ++types.back().count;
-        ++names.back().count;
+        bool newType = i == 0 || sorted[i].type != sorted[i - 1].type;
+        if (newType)
+            types.push_back({&sorted[i].type, i, 0});
+        if (newType || sorted[i].name != sorted[i - 1].name) {
+            names.push_back({&sorted[i].name, i, 0});
+            if (++types.back().entries > 0xFFFF)
+                refuse("too many resources of one type");
+        }
+        ++names.back().entries;
     }
     auto tableSize = [](size_t entries) { return 16 + 8 * uint64_t(entries); };
-    // Tables: the root, the types' name tables, the names' language tables.
+    // Tables: the root, the types' name tables, the names' language tables;
+    // then the name strings of the types and of the names.
     uint64_t tablesEnd = tableSize(types.size());
-    std::vector<uint64_t> typeTable, nameTable;
-    for (size_t t = 0, n = 0; t < types.size(); ++t) {
-        typeTable.push_back(tablesEnd);
-        size_t namesOfType = 0;
-        for (; n < names.size() && names[n].first < types[t].first + types[t].count; ++n)
-            ++namesOfType;
-        if (namesOfType > 0xFFFF)
-            refuse("too many resources of one type");
-        tablesEnd += tableSize(namesOfType);
-    }
-    for (const Group& n : names) {
-        nameTable.push_back(tablesEnd);
-        tablesEnd += tableSize(n.count);
-    }
-    // Name strings after the tables, then the data entries, then the data.
-    std::vector<uint64_t> typeString(types.size()), nameString(names.size());
+    for (std::vector<Group>* groups : {&types, &names})
+        for (Group& g : *groups) {
+            g.tableAt = tablesEnd;
+            tablesEnd += tableSize(g.entries);
+        }
     uint64_t offset = tablesEnd;
-    for (size_t t = 0; t < types.size(); ++t)
-        if (sorted[types[t].first].type.isName()) {
-            typeString[t] = offset;
-            offset += 2 + 2 * uint64_t(sorted[types[t].first].type.name.size());
-        }
-    for (size_t n = 0; n < names.size(); ++n)
-        if (sorted[names[n].first].name.isName()) {
-            nameString[n] = offset;
-            offset += 2 + 2 * uint64_t(sorted[names[n].first].name.name.size());
-        }
+    for (std::vector<Group>* groups : {&types, &names})
+        for (Group& g : *groups)
+            if (g.key->isName()) {
+                g.stringAt = offset;
+                offset += 2 + 2 * uint64_t(g.key->name.size());
+            }
+    // The data entries, then the data.
     uint64_t dataEntries = alignUp(offset, dataAlignment);
     uint64_t dataStart = alignUp(dataEntries + 16 * uint64_t(sorted.size()), dataAlignment);
     std::vector<uint64_t> dataAt;
@@ -300,17 +294,15 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
     Piece tree;
     common::Bytes& out = tree.owned;
     uint32_t base = rsrc.virtualAddress;
-    // A table's header with its counts left for setCounts.
+    // A table's header (characteristics, time stamp, version: none) with its
+    // counts left for setCounts.
     auto table = [&]() {
-        out.resize(out.size() + 12, 0); // characteristics, time stamp, version: none
-        out.resize(out.size() + 4, 0);
+        out.resize(out.size() + 16, 0);
         return out.size() - 4;
     };
     auto setCounts = [&](size_t at, uint16_t namedCount, uint16_t idCount) {
-        out[at] = static_cast<uint8_t>(namedCount);
-        out[at + 1] = static_cast<uint8_t>(namedCount >> 8);
-        out[at + 2] = static_cast<uint8_t>(idCount);
-        out[at + 3] = static_cast<uint8_t>(idCount >> 8);
+        putLe16(out.data() + at, namedCount);
+        putLe16(out.data() + at + 2, idCount);
     };
     auto entry = [&](const ResourceName& name, uint64_t stringAt, uint32_t target) {
         appendLe32(out, name.isName() ? static_cast<uint32_t>(stringAt) | highBit : name.id);
@@ -320,34 +312,29 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
         refuse("the resource tree is too large");
     if (types.size() > 0xFFFF)
         refuse("too many resource types");
-    {
+    // A table of `count` types or names from `groups`.
+    auto nameTable = [&](const Group* groups, size_t count) {
         size_t counts = table();
         uint16_t named = 0;
-        for (size_t t = 0; t < types.size(); ++t) {
-            named += sorted[types[t].first].type.isName();
-            entry(sorted[types[t].first].type, typeString[t],
-                  static_cast<uint32_t>(typeTable[t]) | highBit);
+        for (const Group* g = groups; g != groups + count; ++g) {
+            named += g->key->isName();
+            entry(*g->key, g->stringAt, static_cast<uint32_t>(g->tableAt) | highBit);
         }
-        setCounts(counts, named, static_cast<uint16_t>(types.size() - named));
-    }
-    for (size_t t = 0, n = 0; t < types.size(); ++t) {
-        size_t counts = table();
-        uint16_t named = 0, total = 0;
-        for (; n < names.size() && names[n].first < types[t].first + types[t].count; ++n) {
-            named += sorted[names[n].first].name.isName();
-            ++total;
-            entry(sorted[names[n].first].name, nameString[n],
-                  static_cast<uint32_t>(nameTable[n]) | highBit);
-        }
-        setCounts(counts, named, static_cast<uint16_t>(total - named));
+        setCounts(counts, named, static_cast<uint16_t>(count - named));
+    };
+    nameTable(types.data(), types.size());
+    size_t namesDone = 0;
+    for (const Group& t : types) {
+        nameTable(names.data() + namesDone, t.entries);
+        namesDone += t.entries;
     }
     for (const Group& n : names) {
-        if (n.count > 0xFFFF)
+        if (n.entries > 0xFFFF)
             refuse("too many languages of one resource");
         size_t counts = table();
-        for (size_t i = n.first; i < n.first + n.count; ++i)
+        for (size_t i = n.first; i < n.first + n.entries; ++i)
             entry(resourceId(sorted[i].language), 0, static_cast<uint32_t>(dataEntries + 16 * i));
-        setCounts(counts, 0, static_cast<uint16_t>(n.count));
+        setCounts(counts, 0, static_cast<uint16_t>(n.entries));
     }
     if (out.size() != tablesEnd)
         refuse("internal: the resource tables came out of their layout");
@@ -356,12 +343,10 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
         for (char16_t unit : text)
             appendLe16(out, unit);
     };
-    for (const Group& t : types)
-        if (sorted[t.first].type.isName())
-            string(sorted[t.first].type.name);
-    for (const Group& n : names)
-        if (sorted[n.first].name.isName())
-            string(sorted[n.first].name.name);
+    for (const std::vector<Group>* groups : {&types, &names})
+        for (const Group& g : *groups)
+            if (g.key->isName())
+                string(g.key->name);
     out.resize(static_cast<size_t>(dataEntries), 0);
     for (size_t i = 0; i < sorted.size(); ++i) {
         appendLe32(out, static_cast<uint32_t>(base + dataAt[i]));
