@@ -6,6 +6,9 @@
 #include "pe/image_writer.h"
 
 #include <algorithm>
+#include <tuple>
+
+#include "common/ascii.h"
 
 #include "pe/checksum.h"
 #include "pe/image.h"
@@ -38,17 +41,8 @@ bool powerOfTwo(uint32_t value) {
     return value != 0 && (value & (value - 1)) == 0;
 }
 
-bool sameKey(const Resource& r, const ResourceName& type, const ResourceName& name,
-             uint16_t language) {
-    return r.type == type && r.name == name && r.language == language;
-}
-
 bool keyLess(const Resource& a, const Resource& b) {
-    if (a.type != b.type)
-        return a.type < b.type;
-    if (a.name != b.name)
-        return a.name < b.name;
-    return a.language < b.language;
+    return std::tie(a.type, a.name, a.language) < std::tie(b.type, b.name, b.language);
 }
 
 ResourceName storedName(const ResourceName& given) {
@@ -58,8 +52,7 @@ ResourceName storedName(const ResourceName& given) {
     for (char16_t& unit : result.name) {
         if (unit >= 0x80)
             refuse("a resource name beyond ASCII cannot be stored as the loader looks it up");
-        if (unit >= u'a' && unit <= u'z')
-            unit = static_cast<char16_t>(unit - u'a' + u'A');
+        unit = common::upperAscii(unit);
     }
     return result;
 }
@@ -175,7 +168,7 @@ void ImageWriter::setResource(const ResourceName& type, const ResourceName& name
     r.language = language;
     r.data = data;
     auto at = std::lower_bound(resources_.begin(), resources_.end(), r, keyLess);
-    if (at != resources_.end() && sameKey(*at, r.type, r.name, language))
+    if (at != resources_.end() && !keyLess(r, *at)) // the same key
         *at = r;
     else
         resources_.insert(at, r);

@@ -3,6 +3,8 @@
 #include <map>
 #include <set>
 
+#include "common/ascii.h"
+
 using common::ByteView;
 using common::readLe16;
 using common::readLe32;
@@ -23,7 +25,7 @@ const uint32_t highBit = 0x80000000u;
 ResourceName resourceName(const char* ascii) {
     ResourceName result;
     for (const char* c = ascii; *c; ++c)
-        result.name.push_back(static_cast<char16_t>(*c >= 'a' && *c <= 'z' ? *c - 'a' + 'A' : *c));
+        result.name.push_back(static_cast<char16_t>(common::upperAscii(*c)));
     return result;
 }
 
