@@ -132,27 +132,17 @@ void ImageWriter::checkRelocations() const {
             refuse("the base relocations are broken: a block runs past them or is too short");
         for (size_t at = block + 8; at + 2 <= block + size; at += 2) {
             uint16_t entry = readLe16(table.data + at);
-            uint64_t width = 0;
-            switch (entry >> 12) {
-            case 0: // padding
+            // The bytes each kind adjusts: HIGH and LOW 2, HIGHLOW 4, HIGHADJ
+            // 2, DIR64 8; 0 for the kinds this writer does not know.
+            static const uint8_t widths[16] = {0, 2, 2, 4, 2, 0, 0, 0, 0, 0, 8};
+            const unsigned kind = entry >> 12;
+            if (kind == 0) // padding
                 continue;
-            case 1: // HIGH
-            case 2: // LOW
-                width = 2;
-                break;
-            case 3: // HIGHLOW
-                width = 4;
-                break;
-            case 4: // HIGHADJ: the next entry is its operand, no place
-                width = 2;
-                at += 2;
-                break;
-            case 10: // DIR64
-                width = 8;
-                break;
-            default:
+            const uint64_t width = widths[kind];
+            if (width == 0)
                 refuse("a base relocation of a kind this writer does not know");
-            }
+            if (kind == 4) // HIGHADJ: the next entry is its operand, no place
+                at += 2;
             if (uint64_t(page) + (entry & 0xFFF) + width > limit)
                 refuse("a base relocation adjusts the resources or what follows them");
         }
