@@ -219,9 +219,8 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
     const std::vector<Section>& sections = h.sections;
     const size_t index = static_cast<size_t>(stub_.resourceSection_);
     const Section& rsrc = sections[index];
-    const uint32_t sectionAlignment = h.sectionAlignment, fileAlignment = h.fileAlignment;
-    uint64_t rawSize = alignUp(contentEnd, fileAlignment);
-    uint64_t virtualEnd = alignUp(rsrc.virtualAddress + contentEnd, sectionAlignment);
+    uint64_t rawSize = alignUp(contentEnd, h.fileAlignment);
+    uint64_t virtualEnd = alignUp(rsrc.virtualAddress + contentEnd, h.sectionAlignment);
     int64_t fileDelta = int64_t(rawSize) - int64_t(rsrc.rawSize);
     int64_t virtualDelta =
         index + 1 < sections.size() ? int64_t(virtualEnd) - sections[index + 1].virtualAddress : 0;
@@ -234,7 +233,6 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
     Piece headers;
     headers.owned.assign(stub_.file_.data, stub_.file_.data + h.sectionTableEnd);
     uint8_t* head = headers.owned.data();
-    const size_t optional = h.optionalHeader;
     uint64_t imageSize = 0;
     for (size_t i = 0; i < sections.size(); ++i) {
         Section s = sections[i];
@@ -251,13 +249,13 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
         putLe32(head + s.headerOffset + 16, s.rawSize);
         putLe32(head + s.headerOffset + 20, s.rawOffset);
         uint64_t extent = s.virtualSize != 0 ? s.virtualSize : s.rawSize;
-        imageSize = std::max(imageSize, alignUp(s.virtualAddress + extent, sectionAlignment));
+        imageSize = std::max(imageSize, alignUp(s.virtualAddress + extent, h.sectionAlignment));
     }
     if (imageSize > 0xFFFFFFFFu)
         refuse("the resources make the program larger than 4 GiB");
-    putLe32(head + optional + field::sizeOfImage, static_cast<uint32_t>(imageSize));
+    putLe32(head + h.optionalHeader + field::sizeOfImage, static_cast<uint32_t>(imageSize));
     if (rsrc.characteristics & initializedData) {
-        uint8_t* initializedSize = head + optional + field::sizeOfInitializedData;
+        uint8_t* initializedSize = head + h.optionalHeader + field::sizeOfInitializedData;
         int64_t initialized = int64_t(readLe32(initializedSize)) + fileDelta;
         putLe32(initializedSize, static_cast<uint32_t>(std::min<int64_t>(
                                      std::max<int64_t>(initialized, 0), 0xFFFFFFFF)));
@@ -276,7 +274,6 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
     // The tree.
     Piece tree;
     common::Bytes& out = tree.owned;
-    uint32_t base = rsrc.virtualAddress;
     // A table's header (characteristics, time stamp, version: none) with its
     // counts left for setCounts.
     auto table = [&]() {
@@ -332,7 +329,7 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
                 string(g.key->name);
     out.resize(static_cast<size_t>(dataEntries), 0);
     for (size_t i = 0; i < sorted.size(); ++i) {
-        appendLe32(out, static_cast<uint32_t>(base + dataAt[i]));
+        appendLe32(out, static_cast<uint32_t>(rsrc.virtualAddress + dataAt[i]));
         appendLe32(out, static_cast<uint32_t>(sorted[i].data.size));
         appendLe32(out, sorted[i].codePage);
         appendLe32(out, 0);
