@@ -253,10 +253,9 @@ std::vector<Entry> Reader::children(uint32_t storageId) const {
 }
 
 std::optional<Entry> Reader::find(const std::u16string& name, uint32_t storageId) const {
-    for (const Entry& entry : children(storageId)) {
+    for (const Entry& entry : children(storageId))
         if (entry.name == name)
             return entry;
-    }
     return std::nullopt;
 }
 
