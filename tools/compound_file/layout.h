@@ -1,5 +1,6 @@
 #pragma once
-// Numbers of the compound-file layout shared by the reader and the writer.
+// Numbers of the compound-file layout shared by the reader and the writer,
+// and the helpers both use with them.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,6 +32,11 @@ const size_t kMajorVersion = 0x1A, kByteOrder = 0x1C, kSectorShift = 0x1E, kMini
 // Directory entry fields.
 const size_t kNameLength = 0x40, kType = 0x42, kColor = 0x43, kLeft = 0x44, kRight = 0x48,
              kChild = 0x4C, kClsid = 0x50, kStart = 0x74, kSize = 0x78;
+
+// How many units of `unit` bytes hold `size` bytes.
+inline uint64_t divideUp(uint64_t size, uint64_t unit) {
+    return (size + unit - 1) / unit;
+}
 
 // A name for messages: ASCII as is, other units as \uXXXX.
 std::string printable(const std::u16string& name);

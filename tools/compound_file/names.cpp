@@ -19,32 +19,28 @@ namespace {
 const int kTextToByte[16] = {3, 2, 1, 0, 5, 4, 7, 6, 8, 9, 10, 11, 12, 13, 14, 15};
 
 // The simple upper case of the letters whose case Windows folds in storage
-// names; every locale gives the same answer.
+// names, the same in every locale: runs of small letters (the final sigma
+// one of them), each `down` above its capital. In Latin Extended-A capital
+// and small letters alternate: the small ones are every second unit of their
+// run (`step` 2).
+struct SmallRun {
+    char16_t first, last;
+    int down, step;
+};
+const SmallRun kSmallRuns[] = {
+    {u'a', u'z', 0x20, 1},     {0xE0, 0xF6, 0x20, 1},   {0xF8, 0xFE, 0x20, 1},
+    {0xFF, 0xFF, -0x79, 1},    {0x101, 0x12F, 1, 2},    {0x133, 0x137, 1, 2},
+    {0x13A, 0x148, 1, 2},      {0x14B, 0x177, 1, 2},    {0x17A, 0x17E, 1, 2},
+    {0x3AC, 0x3AC, 0x26, 1},   {0x3AD, 0x3AF, 0x25, 1}, {0x3B1, 0x3C1, 0x20, 1},
+    {0x3C2, 0x3C2, 0x1F, 1},   {0x3C3, 0x3CB, 0x20, 1}, {0x3CC, 0x3CC, 0x40, 1},
+    {0x3CD, 0x3CE, 0x3F, 1},   {0x430, 0x44F, 0x20, 1}, {0x450, 0x45F, 0x50, 1},
+    {0xFF41, 0xFF5A, 0x20, 1},
+};
+
 char16_t upper(char16_t c) {
-    if ((c >= u'a' && c <= u'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7) ||
-        (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) || (c >= 0x430 && c <= 0x44F) ||
-        (c >= 0xFF41 && c <= 0xFF5A))
-        return static_cast<char16_t>(c - 0x20);
-    if (c == 0xFF)
-        return 0x178;
-    if (c == 0x3C2) // final sigma
-        return 0x3A3;
-    if (c == 0x3AC)
-        return 0x386;
-    if (c >= 0x3AD && c <= 0x3AF)
-        return static_cast<char16_t>(c - 0x25);
-    if (c == 0x3CC)
-        return 0x38C;
-    if (c == 0x3CD || c == 0x3CE)
-        return static_cast<char16_t>(c - 0x3F);
-    if (c >= 0x450 && c <= 0x45F)
-        return static_cast<char16_t>(c - 0x50);
-    // Latin Extended-A: pairs of capital and small letters.
-    if (((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177)) &&
-        (c & 1))
-        return static_cast<char16_t>(c - 1);
-    if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && !(c & 1))
-        return static_cast<char16_t>(c - 1);
+    for (const SmallRun& run : kSmallRuns)
+        if (c >= run.first && c <= run.last && (c - run.first) % run.step == 0)
+            return static_cast<char16_t>(c - run.down);
     return c;
 }
 

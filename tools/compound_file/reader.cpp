@@ -54,10 +54,6 @@ std::vector<uint32_t> follow(const std::vector<uint32_t>& table, uint64_t valid,
     return sectors;
 }
 
-uint64_t sectorsFor(uint64_t size, uint32_t sectorSize) {
-    return (size + sectorSize - 1) / sectorSize;
-}
-
 } // namespace
 
 const uint8_t* Reader::sector(uint32_t number, const char* what) const {
@@ -93,7 +89,7 @@ Reader::Reader(common::ByteView file, NameText nameText) : file_(file), nameText
     if (file.size < sectorSize_)
         fail("the file is shorter than its header sector");
     sectorCount_ = static_cast<uint32_t>(std::min<uint64_t>(
-        sectorsFor(file.size - sectorSize_, sectorSize_), kMaxRegularSector + uint64_t(1)));
+        divideUp(file.size - sectorSize_, sectorSize_), kMaxRegularSector + uint64_t(1)));
 
     readTables();
     readDirectory(readLe32(header + kFirstDirectorySector), major == 4);
@@ -198,7 +194,7 @@ void Reader::readDirectory(uint32_t firstSector, bool largeSizes) {
 
     if (miniStreamSize_ > 0) {
         miniStreamSectors_ = follow(fat_, sectorCount_, nodes_[0].start,
-                                    sectorsFor(miniStreamSize_, sectorSize_), true, "mini stream");
+                                    divideUp(miniStreamSize_, sectorSize_), true, "mini stream");
     }
 }
 
@@ -257,10 +253,9 @@ std::vector<Entry> Reader::children(uint32_t storageId) const {
 }
 
 std::optional<Entry> Reader::find(const std::u16string& name, uint32_t storageId) const {
-    for (const Entry& entry : children(storageId)) {
+    for (const Entry& entry : children(storageId))
         if (entry.name == name)
             return entry;
-    }
     return std::nullopt;
 }
 
@@ -277,9 +272,9 @@ void Reader::walk(const Node& node, const std::function<void(uint64_t, size_t)>&
     const bool mini = size < kMiniStreamCutoff;
     const uint32_t unit = mini ? kMiniSectorSize : sectorSize_;
     const std::vector<uint32_t> chain =
-        mini ? follow(miniFat_, sectorsFor(miniStreamSize_, kMiniSectorSize), node.start,
-                      sectorsFor(size, unit), true, what)
-             : follow(fat_, sectorCount_, node.start, sectorsFor(size, unit), true, what);
+        mini ? follow(miniFat_, divideUp(miniStreamSize_, kMiniSectorSize), node.start,
+                      divideUp(size, unit), true, what)
+             : follow(fat_, sectorCount_, node.start, divideUp(size, unit), true, what);
     uint64_t left = size;
     for (uint32_t number : chain) {
         uint64_t at = (static_cast<uint64_t>(number) + 1) * sectorSize_;

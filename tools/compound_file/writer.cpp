@@ -23,10 +23,6 @@ const uint32_t kSectorSize = 512;
 const uint32_t kPerSector = kSectorSize / 4;
 const uint64_t kMaxStreamSize = 0x80000000; // what a 32-bit size field of version 3 allows
 
-uint64_t divideUp(uint64_t value, uint64_t unit) {
-    return (value + unit - 1) / unit;
-}
-
 // One entry to write; its name, class id and bytes are the caller's.
 struct Source {
     const std::u16string* name;
@@ -206,10 +202,8 @@ common::Bytes writeEntries(const std::vector<Source>& entries) {
             table[static_cast<size_t>(first + i)] =
                 i + 1 == length ? kEndOfChain : static_cast<uint32_t>(first + i + 1);
     };
-    for (uint32_t i = 0; i < fatSectors; ++i)
-        fat[i] = kFatSector;
-    for (uint32_t i = 0; i < difatSectors; ++i)
-        fat[difatFirst + i] = kDifatSector;
+    std::fill_n(fat.begin(), fatSectors, kFatSector);
+    std::fill_n(fat.begin() + difatFirst, difatSectors, kDifatSector);
     chain(fat, directoryFirst, directorySectors);
     chain(fat, miniFatFirst, miniFatSectors);
     chain(fat, miniStreamFirst, miniStreamSectors);

@@ -12,11 +12,6 @@ const size_t fileHeaderSize = 20, sectionHeaderSize = 40;
 // directories follow it.
 const size_t directoryCountPe32 = 92, directoryCountPe32Plus = 108;
 
-// [offset, offset + size) lies inside `limit` bytes; no overflow on any input.
-bool inside(uint64_t offset, uint64_t size, uint64_t limit) {
-    return offset <= limit && size <= limit - offset;
-}
-
 } // namespace
 
 Headers readHeaders(common::ByteView bytes) {
@@ -52,12 +47,9 @@ Headers readHeaders(common::ByteView bytes) {
     uint32_t directoryCount = readLe32(optional + countField);
     if (directoryCount > (h.optionalHeaderSize - countField - 4) / 8)
         throw common::FormatError("more data directories than the optional header holds");
-    for (uint32_t i = 0; i < directoryCount; ++i) {
-        DataDirectory entry;
-        entry.address = readLe32(d + h.directoryOffset(i));
-        entry.size = readLe32(d + h.directoryOffset(i) + 4);
-        h.directories.push_back(entry);
-    }
+    for (uint32_t i = 0; i < directoryCount; ++i)
+        h.directories.push_back(
+            {readLe32(d + h.directoryOffset(i)), readLe32(d + h.directoryOffset(i) + 4)});
 
     size_t table = h.optionalHeader + h.optionalHeaderSize;
     if (!inside(table, sectionCount * sectionHeaderSize, size))

@@ -36,7 +36,18 @@ struct Section {
     uint32_t virtualSize = 0, virtualAddress = 0, rawSize = 0, rawOffset = 0;
     uint32_t characteristics = 0;
     size_t headerOffset = 0; // of its 40-byte entry in the section table
+
+    // What of the section the file holds: its raw data, no further than its
+    // size in memory (when the linker gave one).
+    uint32_t held() const {
+        return virtualSize != 0 && virtualSize < rawSize ? virtualSize : rawSize;
+    }
 };
+
+// [offset, offset + size) lies inside `limit` bytes; no overflow on any input.
+inline bool inside(uint64_t offset, uint64_t size, uint64_t limit) {
+    return offset <= limit && size <= limit - offset;
+}
 
 struct DataDirectory {
     uint32_t address = 0, size = 0; // 0, 0: none

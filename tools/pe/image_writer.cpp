@@ -6,6 +6,9 @@
 #include "pe/image_writer.h"
 
 #include <algorithm>
+#include <tuple>
+
+#include "common/ascii.h"
 
 #include "pe/checksum.h"
 #include "pe/image.h"
@@ -13,6 +16,7 @@
 using common::appendLe16;
 using common::appendLe32;
 using common::ByteView;
+using common::putLe16;
 using common::putLe32;
 using common::readLe16;
 using common::readLe32;
@@ -37,17 +41,8 @@ bool powerOfTwo(uint32_t value) {
     return value != 0 && (value & (value - 1)) == 0;
 }
 
-bool sameKey(const Resource& r, const ResourceName& type, const ResourceName& name,
-             uint16_t language) {
-    return r.type == type && r.name == name && r.language == language;
-}
-
 bool keyLess(const Resource& a, const Resource& b) {
-    if (a.type != b.type)
-        return a.type < b.type;
-    if (a.name != b.name)
-        return a.name < b.name;
-    return a.language < b.language;
+    return std::tie(a.type, a.name, a.language) < std::tie(b.type, b.name, b.language);
 }
 
 ResourceName storedName(const ResourceName& given) {
@@ -57,8 +52,7 @@ ResourceName storedName(const ResourceName& given) {
     for (char16_t& unit : result.name) {
         if (unit >= 0x80)
             refuse("a resource name beyond ASCII cannot be stored as the loader looks it up");
-        if (unit >= u'a' && unit <= u'z')
-            unit = static_cast<char16_t>(unit - u'a' + u'A');
+        unit = common::upperAscii(unit);
     }
     return result;
 }
@@ -138,27 +132,17 @@ void ImageWriter::checkRelocations() const {
             refuse("the base relocations are broken: a block runs past them or is too short");
         for (size_t at = block + 8; at + 2 <= block + size; at += 2) {
             uint16_t entry = readLe16(table.data + at);
-            uint64_t width = 0;
-            switch (entry >> 12) {
-            case 0: // padding
+            // The bytes each kind adjusts: HIGH and LOW 2, HIGHLOW 4, HIGHADJ
+            // 2, DIR64 8; 0 for the kinds this writer does not know.
+            static const uint8_t widths[16] = {0, 2, 2, 4, 2, 0, 0, 0, 0, 0, 8};
+            const unsigned kind = entry >> 12;
+            if (kind == 0) // padding
                 continue;
-            case 1: // HIGH
-            case 2: // LOW
-                width = 2;
-                break;
-            case 3: // HIGHLOW
-                width = 4;
-                break;
-            case 4: // HIGHADJ: the next entry is its operand, no place
-                width = 2;
-                at += 2;
-                break;
-            case 10: // DIR64
-                width = 8;
-                break;
-            default:
+            const uint64_t width = widths[kind];
+            if (width == 0)
                 refuse("a base relocation of a kind this writer does not know");
-            }
+            if (kind == 4) // HIGHADJ: the next entry is its operand, no place
+                at += 2;
             if (uint64_t(page) + (entry & 0xFFF) + width > limit)
                 refuse("a base relocation adjusts the resources or what follows them");
         }
@@ -174,7 +158,7 @@ void ImageWriter::setResource(const ResourceName& type, const ResourceName& name
     r.language = language;
     r.data = data;
     auto at = std::lower_bound(resources_.begin(), resources_.end(), r, keyLess);
-    if (at != resources_.end() && sameKey(*at, r.type, r.name, language))
+    if (at != resources_.end() && !keyLess(r, *at)) // the same key
         *at = r;
     else
         resources_.insert(at, r);
@@ -183,50 +167,43 @@ void ImageWriter::setResource(const ResourceName& type, const ResourceName& name
 std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
     const std::vector<Resource>& sorted = resources_;
 
-    // The tree's shape: one table per type, per name; where each table,
-    // name string, data entry and datum lies in the new section.
+    // The tree's shape: one table per type, per name; where each table and
+    // name string lies in the new section.
     struct Group {
-        size_t first, count; // leaves [first, first + count) share it
+        const ResourceName* key; // the type or the name
+        size_t first;            // its first leaf
+        size_t entries;          // in its table: the names of a type, the languages of a name
+        uint64_t tableAt = 0, stringAt = 0;
     };
     std::vector<Group> types, names;
     for (size_t i = 0; i < sorted.size(); ++i) {
-        if (i == 0 || sorted[i].type != sorted[i - 1].type)
-            types.push_back({i, 0});
-        if (i == 0 || sorted[i].type != sorted[i - 1].type || sorted[i].name != sorted[i - 1].name)
-            names.push_back({i, 0});
-        ++types.back().count;
-        ++names.back().count;
+        bool newType = i == 0 || sorted[i].type != sorted[i - 1].type;
+        if (newType)
+            types.push_back({&sorted[i].type, i, 0});
+        if (newType || sorted[i].name != sorted[i - 1].name) {
+            names.push_back({&sorted[i].name, i, 0});
+            if (++types.back().entries > 0xFFFF)
+                refuse("too many resources of one type");
+        }
+        ++names.back().entries;
     }
     auto tableSize = [](size_t entries) { return 16 + 8 * uint64_t(entries); };
-    // Tables: the root, the types' name tables, the names' language tables.
+    // Tables: the root, the types' name tables, the names' language tables;
+    // then the name strings of the types and of the names.
     uint64_t tablesEnd = tableSize(types.size());
-    std::vector<uint64_t> typeTable, nameTable;
-    for (size_t t = 0, n = 0; t < types.size(); ++t) {
-        typeTable.push_back(tablesEnd);
-        size_t namesOfType = 0;
-        for (; n < names.size() && names[n].first < types[t].first + types[t].count; ++n)
-            ++namesOfType;
-        if (namesOfType > 0xFFFF)
-            refuse("too many resources of one type");
-        tablesEnd += tableSize(namesOfType);
-    }
-    for (const Group& n : names) {
-        nameTable.push_back(tablesEnd);
-        tablesEnd += tableSize(n.count);
-    }
-    // Name strings after the tables, then the data entries, then the data.
-    std::vector<uint64_t> typeString(types.size()), nameString(names.size());
+    for (std::vector<Group>* groups : {&types, &names})
+        for (Group& g : *groups) {
+            g.tableAt = tablesEnd;
+            tablesEnd += tableSize(g.entries);
+        }
     uint64_t offset = tablesEnd;
-    for (size_t t = 0; t < types.size(); ++t)
-        if (sorted[types[t].first].type.isName()) {
-            typeString[t] = offset;
-            offset += 2 + 2 * uint64_t(sorted[types[t].first].type.name.size());
-        }
-    for (size_t n = 0; n < names.size(); ++n)
-        if (sorted[names[n].first].name.isName()) {
-            nameString[n] = offset;
-            offset += 2 + 2 * uint64_t(sorted[names[n].first].name.name.size());
-        }
+    for (std::vector<Group>* groups : {&types, &names})
+        for (Group& g : *groups)
+            if (g.key->isName()) {
+                g.stringAt = offset;
+                offset += 2 + 2 * uint64_t(g.key->name.size());
+            }
+    // The data entries, then the data.
     uint64_t dataEntries = alignUp(offset, dataAlignment);
     uint64_t dataStart = alignUp(dataEntries + 16 * uint64_t(sorted.size()), dataAlignment);
     std::vector<uint64_t> dataAt;
@@ -242,9 +219,8 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
     const std::vector<Section>& sections = h.sections;
     const size_t index = static_cast<size_t>(stub_.resourceSection_);
     const Section& rsrc = sections[index];
-    const uint32_t sectionAlignment = h.sectionAlignment, fileAlignment = h.fileAlignment;
-    uint64_t rawSize = alignUp(contentEnd, fileAlignment);
-    uint64_t virtualEnd = alignUp(rsrc.virtualAddress + contentEnd, sectionAlignment);
+    uint64_t rawSize = alignUp(contentEnd, h.fileAlignment);
+    uint64_t virtualEnd = alignUp(rsrc.virtualAddress + contentEnd, h.sectionAlignment);
     int64_t fileDelta = int64_t(rawSize) - int64_t(rsrc.rawSize);
     int64_t virtualDelta =
         index + 1 < sections.size() ? int64_t(virtualEnd) - sections[index + 1].virtualAddress : 0;
@@ -257,7 +233,6 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
     Piece headers;
     headers.owned.assign(stub_.file_.data, stub_.file_.data + h.sectionTableEnd);
     uint8_t* head = headers.owned.data();
-    const size_t optional = h.optionalHeader;
     uint64_t imageSize = 0;
     for (size_t i = 0; i < sections.size(); ++i) {
         Section s = sections[i];
@@ -274,13 +249,13 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
         putLe32(head + s.headerOffset + 16, s.rawSize);
         putLe32(head + s.headerOffset + 20, s.rawOffset);
         uint64_t extent = s.virtualSize != 0 ? s.virtualSize : s.rawSize;
-        imageSize = std::max(imageSize, alignUp(s.virtualAddress + extent, sectionAlignment));
+        imageSize = std::max(imageSize, alignUp(s.virtualAddress + extent, h.sectionAlignment));
     }
     if (imageSize > 0xFFFFFFFFu)
         refuse("the resources make the program larger than 4 GiB");
-    putLe32(head + optional + field::sizeOfImage, static_cast<uint32_t>(imageSize));
+    putLe32(head + h.optionalHeader + field::sizeOfImage, static_cast<uint32_t>(imageSize));
     if (rsrc.characteristics & initializedData) {
-        uint8_t* initializedSize = head + optional + field::sizeOfInitializedData;
+        uint8_t* initializedSize = head + h.optionalHeader + field::sizeOfInitializedData;
         int64_t initialized = int64_t(readLe32(initializedSize)) + fileDelta;
         putLe32(initializedSize, static_cast<uint32_t>(std::min<int64_t>(
                                      std::max<int64_t>(initialized, 0), 0xFFFFFFFF)));
@@ -299,18 +274,15 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
     // The tree.
     Piece tree;
     common::Bytes& out = tree.owned;
-    uint32_t base = rsrc.virtualAddress;
-    // A table's header with its counts left for setCounts.
+    // A table's header (characteristics, time stamp, version: none) with its
+    // counts left for setCounts.
     auto table = [&]() {
-        out.resize(out.size() + 12, 0); // characteristics, time stamp, version: none
-        out.resize(out.size() + 4, 0);
+        out.resize(out.size() + 16, 0);
         return out.size() - 4;
     };
     auto setCounts = [&](size_t at, uint16_t namedCount, uint16_t idCount) {
-        out[at] = static_cast<uint8_t>(namedCount);
-        out[at + 1] = static_cast<uint8_t>(namedCount >> 8);
-        out[at + 2] = static_cast<uint8_t>(idCount);
-        out[at + 3] = static_cast<uint8_t>(idCount >> 8);
+        putLe16(out.data() + at, namedCount);
+        putLe16(out.data() + at + 2, idCount);
     };
     auto entry = [&](const ResourceName& name, uint64_t stringAt, uint32_t target) {
         appendLe32(out, name.isName() ? static_cast<uint32_t>(stringAt) | highBit : name.id);
@@ -320,34 +292,29 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
         refuse("the resource tree is too large");
     if (types.size() > 0xFFFF)
         refuse("too many resource types");
-    {
+    // A table of `count` types or names from `groups`.
+    auto nameTable = [&](const Group* groups, size_t count) {
         size_t counts = table();
         uint16_t named = 0;
-        for (size_t t = 0; t < types.size(); ++t) {
-            named += sorted[types[t].first].type.isName();
-            entry(sorted[types[t].first].type, typeString[t],
-                  static_cast<uint32_t>(typeTable[t]) | highBit);
+        for (const Group* g = groups; g != groups + count; ++g) {
+            named += g->key->isName();
+            entry(*g->key, g->stringAt, static_cast<uint32_t>(g->tableAt) | highBit);
         }
-        setCounts(counts, named, static_cast<uint16_t>(types.size() - named));
-    }
-    for (size_t t = 0, n = 0; t < types.size(); ++t) {
-        size_t counts = table();
-        uint16_t named = 0, total = 0;
-        for (; n < names.size() && names[n].first < types[t].first + types[t].count; ++n) {
-            named += sorted[names[n].first].name.isName();
-            ++total;
-            entry(sorted[names[n].first].name, nameString[n],
-                  static_cast<uint32_t>(nameTable[n]) | highBit);
-        }
-        setCounts(counts, named, static_cast<uint16_t>(total - named));
+        setCounts(counts, named, static_cast<uint16_t>(count - named));
+    };
+    nameTable(types.data(), types.size());
+    size_t namesDone = 0;
+    for (const Group& t : types) {
+        nameTable(names.data() + namesDone, t.entries);
+        namesDone += t.entries;
     }
     for (const Group& n : names) {
-        if (n.count > 0xFFFF)
+        if (n.entries > 0xFFFF)
             refuse("too many languages of one resource");
         size_t counts = table();
-        for (size_t i = n.first; i < n.first + n.count; ++i)
+        for (size_t i = n.first; i < n.first + n.entries; ++i)
             entry(resourceId(sorted[i].language), 0, static_cast<uint32_t>(dataEntries + 16 * i));
-        setCounts(counts, 0, static_cast<uint16_t>(n.count));
+        setCounts(counts, 0, static_cast<uint16_t>(n.entries));
     }
     if (out.size() != tablesEnd)
         refuse("internal: the resource tables came out of their layout");
@@ -356,15 +323,13 @@ std::vector<ImageWriter::Piece> ImageWriter::buildWithoutChecksum() const {
         for (char16_t unit : text)
             appendLe16(out, unit);
     };
-    for (const Group& t : types)
-        if (sorted[t.first].type.isName())
-            string(sorted[t.first].type.name);
-    for (const Group& n : names)
-        if (sorted[n.first].name.isName())
-            string(sorted[n.first].name.name);
+    for (const std::vector<Group>* groups : {&types, &names})
+        for (const Group& g : *groups)
+            if (g.key->isName())
+                string(g.key->name);
     out.resize(static_cast<size_t>(dataEntries), 0);
     for (size_t i = 0; i < sorted.size(); ++i) {
-        appendLe32(out, static_cast<uint32_t>(base + dataAt[i]));
+        appendLe32(out, static_cast<uint32_t>(rsrc.virtualAddress + dataAt[i]));
         appendLe32(out, static_cast<uint32_t>(sorted[i].data.size));
         appendLe32(out, sorted[i].codePage);
         appendLe32(out, 0);

@@ -1,8 +1,9 @@
 #include "pe/resources.h"
 
-#include <algorithm>
 #include <map>
 #include <set>
+
+#include "common/ascii.h"
 
 using common::ByteView;
 using common::readLe16;
@@ -19,17 +20,12 @@ const uint32_t highBit = 0x80000000u;
     throw common::FormatError(why);
 }
 
-// [offset, offset + size) lies inside `limit` bytes; no overflow on any input.
-bool inside(uint64_t offset, uint64_t size, uint64_t limit) {
-    return offset <= limit && size <= limit - offset;
-}
-
 } // namespace
 
 ResourceName resourceName(const char* ascii) {
     ResourceName result;
     for (const char* c = ascii; *c; ++c)
-        result.name.push_back(static_cast<char16_t>(*c >= 'a' && *c <= 'z' ? *c - 'a' + 'A' : *c));
+        result.name.push_back(static_cast<char16_t>(common::upperAscii(*c)));
     return result;
 }
 
@@ -60,13 +56,9 @@ void Image::checkExtents() const {
 }
 
 ByteView Image::at(uint32_t rva, uint32_t size, const char* what) const {
-    for (const Section& s : headers_.sections) {
-        // What of the section the file holds: its raw data, no further than
-        // its size in memory (when the linker gave one).
-        uint32_t held = s.virtualSize != 0 ? std::min(s.virtualSize, s.rawSize) : s.rawSize;
-        if (rva >= s.virtualAddress && inside(rva - s.virtualAddress, size, held))
+    for (const Section& s : headers_.sections)
+        if (rva >= s.virtualAddress && inside(rva - s.virtualAddress, size, s.held()))
             return file_.slice(s.rawOffset + (rva - s.virtualAddress), size);
-    }
     broken(std::string(what) + " out of the file's sections");
 }
 
@@ -85,10 +77,9 @@ void Image::readResources() {
     // Offsets in the tree count from the directory; it may use the rest of
     // its section.
     uint32_t start = rva - s.virtualAddress;
-    uint32_t held = s.virtualSize != 0 ? std::min(s.virtualSize, s.rawSize) : s.rawSize;
-    if (start >= held)
+    if (start >= s.held())
         broken("the resource directory lies out of the file's sections");
-    ByteView tree = file_.slice(s.rawOffset + start, held - start);
+    ByteView tree = file_.slice(s.rawOffset + start, s.held() - start);
 
     // Directory tables may not overlap: each entry then costs its own 8
     // bytes, which bounds the leaves by the section's size. The names copied

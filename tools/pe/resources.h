@@ -21,9 +21,7 @@ struct ResourceName {
 };
 
 inline ResourceName resourceId(uint16_t id) {
-    ResourceName result;
-    result.id = id;
-    return result;
+    return {id, {}};
 }
 // A name of ASCII characters as the loader stores it: a-z upper-cased.
 ResourceName resourceName(const char* ascii);
