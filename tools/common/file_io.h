@@ -117,8 +117,13 @@ constexpr char pathSeparator = '\\';
 constexpr char pathSeparator = '/';
 #endif
 
-// `name` in `folder` (the separator added unless the folder ends with one).
-std::string joinPath(const std::string& folder, const std::string& name);
+// `name` in `folder` (the separator added unless the folder ends with one;
+// '/' ends a folder on Windows too).
+inline std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == pathSeparator || folder.back() == '/')
+        return folder + name;
+    return folder + pathSeparator + name;
+}
 
 // The absolute path with "." and ".." resolved, as the system resolves it
 // before looking at the disk; `path` itself when that cannot be formed.

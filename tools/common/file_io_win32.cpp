@@ -171,12 +171,6 @@ void OutputFile::commit() {
     committed_ = true;
 }
 
-std::string joinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty() || folder.back() == '\\' || folder.back() == '/')
-        return folder + name;
-    return folder + '\\' + name;
-}
-
 std::string fullPath(const std::string& path) {
     std::wstring given = wide(path);
     DWORD length = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
