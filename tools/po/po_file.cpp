@@ -272,8 +272,7 @@ class Parser {
 // The header's charset; empty when it names none.
 std::string charsetOf(const std::string& header) {
     std::string upper = header;
-    for (char& c : upper)
-        c = common::upperAscii(c);
+    std::transform(upper.begin(), upper.end(), upper.begin(), common::upperAscii<char>);
     const std::string key = "CHARSET=";
     size_t at = upper.find(key);
     if (at == std::string::npos)
