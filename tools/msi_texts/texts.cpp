@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <set>
 #include <unordered_map>
 
@@ -148,18 +149,13 @@ bool keysBefore(const Table& table, const std::vector<Cell>& a, const std::vecto
     return false;
 }
 
-int columnIndex(const Table& table, const char16_t* name) {
-    for (size_t i = 0; i < table.columns.size(); ++i)
-        if (table.columns[i].name == name)
-            return static_cast<int>(i);
-    return -1;
-}
-
 std::u16string cellAt(const Table& table, const std::vector<Cell>& row, const char16_t* name) {
-    int index = columnIndex(table, name);
-    return index < 0 || row[static_cast<size_t>(index)].kind != Cell::String
-               ? std::u16string()
-               : row[static_cast<size_t>(index)].text();
+    auto found = std::find_if(table.columns.begin(), table.columns.end(),
+                              [name](const Column& column) { return column.name == name; });
+    if (found == table.columns.end())
+        return std::u16string();
+    const Cell& cell = row[static_cast<size_t>(found - table.columns.begin())];
+    return cell.kind == Cell::String ? cell.text() : std::u16string();
 }
 
 // Where a text stands on the screen, for the translator.
@@ -222,8 +218,7 @@ std::vector<TextCell> textCells(const Database& database) {
     std::vector<TextCell> cells;
     for (const Table* table : tables) {
         std::vector<size_t> rows(table->rows.size());
-        for (size_t i = 0; i < rows.size(); ++i)
-            rows[i] = i;
+        std::iota(rows.begin(), rows.end(), size_t(0));
         std::stable_sort(rows.begin(), rows.end(), [table](size_t a, size_t b) {
             return keysBefore(*table, table->rows[a], table->rows[b]);
         });
@@ -382,10 +377,8 @@ void translate(Database& database, const std::vector<po::Entry>& entries, uint32
     for (Table& table : database.tables)
         if (table.name == u"Property")
             for (auto& row : table.rows)
-                if (row.size() > 1 && row[0].text() == u"ProductLanguage") {
-                    std::string digits = std::to_string(lcid);
-                    row[1].setText(std::u16string(digits.begin(), digits.end()));
-                }
+                if (row.size() > 1 && row[0].text() == u"ProductLanguage")
+                    row[1].setText(common::toUtf16(std::to_string(lcid)));
 }
 
 } // namespace msi_texts
