@@ -14,6 +14,7 @@ namespace msi_texts {
 
 namespace {
 
+using common::toUtf8;
 using msi_database::Cell;
 using msi_database::Column;
 using msi_database::Database;
@@ -116,13 +117,9 @@ bool looksLikeSetting(const std::u16string& value) {
     return !blank && (joined || !lower);
 }
 
-std::string utf8(const std::u16string& text) {
-    return common::toUtf8(text);
-}
-
 std::string keyText(const Cell& cell) {
     std::string text = cell.kind == Cell::Integer  ? std::to_string(cell.number)
-                       : cell.kind == Cell::String ? utf8(cell.text())
+                       : cell.kind == Cell::String ? toUtf8(cell.text())
                                                    : std::string();
     std::string escaped;
     for (char c : text) {
@@ -161,13 +158,13 @@ std::u16string cellAt(const Table& table, const std::vector<Cell>& row, const ch
 // Where a text stands on the screen, for the translator.
 std::string placeOf(const Table& table, const std::vector<Cell>& row) {
     if (table.name == u"Control")
-        return "dialog " + utf8(cellAt(table, row, u"Dialog_")) + ", control " +
-               utf8(cellAt(table, row, u"Control"));
+        return "dialog " + toUtf8(cellAt(table, row, u"Dialog_")) + ", control " +
+               toUtf8(cellAt(table, row, u"Control"));
     if (table.name == u"BBControl")
-        return "billboard " + utf8(cellAt(table, row, u"Billboard_")) + ", control " +
-               utf8(cellAt(table, row, u"BBControl"));
+        return "billboard " + toUtf8(cellAt(table, row, u"Billboard_")) + ", control " +
+               toUtf8(cellAt(table, row, u"BBControl"));
     if (table.name == u"Dialog")
-        return "dialog " + utf8(cellAt(table, row, u"Dialog"));
+        return "dialog " + toUtf8(cellAt(table, row, u"Dialog"));
     return std::string();
 }
 
@@ -227,8 +224,9 @@ std::vector<TextCell> textCells(const Database& database) {
             std::string keys = keysOf(*table, row);
             for (size_t c = 0; c < table->columns.size(); ++c)
                 if (exported(*table, row, c))
-                    cells.push_back({utf8(table->name) + "." + utf8(table->columns[c].name) + keys,
-                                     table, r, c});
+                    cells.push_back(
+                        {toUtf8(table->name) + "." + toUtf8(table->columns[c].name) + keys, table,
+                         r, c});
         }
     }
     return cells;
@@ -242,7 +240,7 @@ class OtherBuild {
             for (const auto& row : table.rows) {
                 std::string keys = keysOf(table, row);
                 for (size_t c = 0; c < table.columns.size(); ++c)
-                    cells_.emplace(utf8(table.name) + "." + utf8(table.columns[c].name) + keys,
+                    cells_.emplace(toUtf8(table.name) + "." + toUtf8(table.columns[c].name) + keys,
                                    &row[c]);
             }
     }
@@ -297,8 +295,8 @@ std::string languageName(const std::u16string& lcid) {
 
 std::vector<po::Entry> exportTexts(const Database& base, const Database* localized) {
     std::vector<po::Entry> entries(1);
-    std::string project = utf8(msi_database::property(base, u"ProductName")) + " " +
-                          utf8(msi_database::property(base, u"ProductVersion"));
+    std::string project = toUtf8(msi_database::property(base, u"ProductName")) + " " +
+                          toUtf8(msi_database::property(base, u"ProductVersion"));
     entries[0].str = "Project-Id-Version: " + project +
                      "\n"
                      "MIME-Version: 1.0\n"
@@ -315,11 +313,11 @@ std::vector<po::Entry> exportTexts(const Database& base, const Database* localiz
         if (!place.empty())
             entry.extracted.push_back(place);
         entry.context = cell.context;
-        entry.id = utf8(cell.table->rows[cell.row][cell.column].text());
+        entry.id = toUtf8(cell.table->rows[cell.row][cell.column].text());
         if (other)
             if (const Cell* text = other->find(cell.context))
                 if (text->kind == Cell::String)
-                    entry.str = utf8(text->text());
+                    entry.str = toUtf8(text->text());
         entries.push_back(std::move(entry));
     }
     return entries;
@@ -343,7 +341,7 @@ void translate(Database& database, const std::vector<po::Entry>& entries, uint32
         if (found == cells.end())
             refuse(entry, "msgctxt \"" + *entry.context + "\" names no text of the package");
         const TextCell& cell = found->second;
-        if (utf8(cell.table->rows[cell.row][cell.column].text()) != entry.id)
+        if (toUtf8(cell.table->rows[cell.row][cell.column].text()) != entry.id)
             refuse(entry, "the msgid of \"" + *entry.context +
                               "\" is no longer the package's text; update the PO file from a "
                               "new template (msgmerge)");
@@ -362,7 +360,7 @@ void translate(Database& database, const std::vector<po::Entry>& entries, uint32
                     break;
                 i += pair ? 1 : 0;
             }
-            refuse(entry, "the msgstr of \"" + *entry.context + "\" holds \"" + utf8(one) +
+            refuse(entry, "the msgstr of \"" + *entry.context + "\" holds \"" + toUtf8(one) +
                               "\", which code page " + std::to_string(database.codePage) +
                               " cannot hold");
         }
