@@ -110,6 +110,11 @@ inline void writeWholeFile(const std::string& path, ByteView bytes) {
     file.commit();
 }
 
+// Writes a text's bytes whole, as OutputFile does.
+inline void writeWholeFile(const std::string& path, const std::string& text) {
+    writeWholeFile(path, ByteView(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
 // The system's separator of folders in a path.
 #ifdef _WIN32
 constexpr char pathSeparator = '\\';
