@@ -355,11 +355,9 @@ std::string quote(std::string_view text) {
             out += '\\';
             out += escaped[found - meant];
         } else if (static_cast<unsigned char>(c) < 0x20) {
-            const char digits[] = "01234567";
-            out += "\\";
-            out += digits[(c >> 6) & 7];
-            out += digits[(c >> 3) & 7];
-            out += digits[c & 7];
+            out += '\\';
+            for (int shift = 6; shift >= 0; shift -= 3)
+                out += static_cast<char>('0' + ((c >> shift) & 7));
         } else {
             out += c;
         }
