@@ -5,6 +5,7 @@
 #include <memory>
 #include <numeric>
 #include <set>
+#include <tuple>
 #include <unordered_map>
 
 #include "common/utf8.h"
@@ -135,13 +136,10 @@ bool keysBefore(const Table& table, const std::vector<Cell>& a, const std::vecto
     for (size_t i = 0; i < table.columns.size(); ++i) {
         if (!(table.columns[i].type & msi_database::typeKey))
             continue;
-        const Cell &x = a[i], &y = b[i];
-        if (x.kind != y.kind)
-            return x.kind < y.kind;
-        if (x.number != y.number)
-            return x.number < y.number;
-        if (x.text() != y.text())
-            return x.text() < y.text();
+        const auto x = std::tie(a[i].kind, a[i].number, a[i].text());
+        const auto y = std::tie(b[i].kind, b[i].number, b[i].text());
+        if (x != y)
+            return x < y;
     }
     return false;
 }
