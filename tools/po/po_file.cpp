@@ -188,8 +188,7 @@ class Parser {
             comment(tokens_[at_++].text, entry);
         if (at_ == tokens_.size())
             throw PoError(tokens_.back().line, "comments end the file without an entry");
-        const Token& first = tokens_[at_];
-        entry.obsolete = first.obsolete;
+        entry.obsolete = tokens_[at_].obsolete;
         if (keyword("msgctxt", entry))
             entry.context = strings(entry);
         if (!keyword("msgid", entry))
