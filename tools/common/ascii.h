@@ -3,6 +3,7 @@
 // alike: how the Windows Installer compares GUIDs (a product code, an
 // upgrade code). Other characters compare as they are. And the value of a
 // hex digit, for the formats that spell numbers so.
+#include <algorithm>
 #include <string>
 
 namespace common {
@@ -13,12 +14,9 @@ template <class Char> Char upperAscii(Char c) {
 
 template <class Char>
 bool equalIgnoringAsciiCase(const std::basic_string<Char>& a, const std::basic_string<Char>& b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (upperAscii(a[i]) != upperAscii(b[i]))
-            return false;
-    return true;
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](Char x, Char y) {
+               return upperAscii(x) == upperAscii(y);
+           });
 }
 
 // 0-15, or -1 for a character that is no hex digit.

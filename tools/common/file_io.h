@@ -110,6 +110,11 @@ inline void writeWholeFile(const std::string& path, ByteView bytes) {
     file.commit();
 }
 
+// Writes a text's bytes whole, as OutputFile does.
+inline void writeWholeFile(const std::string& path, const std::string& text) {
+    writeWholeFile(path, ByteView(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
 // The system's separator of folders in a path.
 #ifdef _WIN32
 constexpr char pathSeparator = '\\';
@@ -117,8 +122,13 @@ constexpr char pathSeparator = '\\';
 constexpr char pathSeparator = '/';
 #endif
 
-// `name` in `folder` (the separator added unless the folder ends with one).
-std::string joinPath(const std::string& folder, const std::string& name);
+// `name` in `folder` (the separator added unless the folder ends with one;
+// '/' ends a folder on Windows too).
+inline std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.back() == pathSeparator || folder.back() == '/')
+        return folder + name;
+    return folder + pathSeparator + name;
+}
 
 // The absolute path with "." and ".." resolved, as the system resolves it
 // before looking at the disk; `path` itself when that cannot be formed.

@@ -173,12 +173,6 @@ void OutputFile::commit() {
     committed_ = true;
 }
 
-std::string joinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty() || folder.back() == '/')
-        return folder + name;
-    return folder + '/' + name;
-}
-
 std::string fullPath(const std::string& path) {
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(path.empty() ? "." : path, error);

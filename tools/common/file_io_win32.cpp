@@ -15,6 +15,7 @@ namespace common {
 
 namespace {
 
+using win32::Handle;
 using win32::narrow;
 using win32::systemMessage;
 using win32::wide;
@@ -22,28 +23,6 @@ using win32::wide;
 std::string failed(const char* what, DWORD error) {
     return std::string(what) + ": " + systemMessage(error);
 }
-
-// A handle closed when its owner goes.
-class Handle {
-  public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() {
-        if (handle_ && handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-    bool isOpen() const { return handle_ && handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE release() {
-        HANDLE handle = handle_;
-        handle_ = nullptr;
-        return handle;
-    }
-
-  private:
-    HANDLE handle_;
-};
 
 HANDLE openForReading(const std::string& path) {
     return CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -169,12 +148,6 @@ void OutputFile::commit() {
     if (!MoveFileExW(wide(temporary_).c_str(), wide(path_).c_str(), MOVEFILE_REPLACE_EXISTING))
         throw SystemError(failed("cannot replace it", GetLastError()));
     committed_ = true;
-}
-
-std::string joinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty() || folder.back() == '\\' || folder.back() == '/')
-        return folder + name;
-    return folder + '\\' + name;
 }
 
 std::string fullPath(const std::string& path) {

@@ -12,27 +12,10 @@ namespace common {
 
 namespace {
 
+using win32::Handle;
 using win32::narrow;
 using win32::systemMessage;
 using win32::wide;
-
-class Handle {
-  public:
-    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
-    ~Handle() { reset(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-    HANDLE* out() { return &handle_; }
-    void reset() {
-        if (handle_ && handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-        handle_ = nullptr;
-    }
-
-  private:
-    HANDLE handle_;
-};
 
 } // namespace
 

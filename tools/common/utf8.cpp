@@ -39,19 +39,14 @@ size_t decodeOne(const std::string& text, size_t at, char32_t& point) {
 void appendUtf8(std::string& out, char32_t point) {
     if (point < 0x80) {
         out += static_cast<char>(point);
-    } else if (point < 0x800) {
-        out += static_cast<char>(0xC0 | point >> 6);
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else if (point < 0x10000) {
-        out += static_cast<char>(0xE0 | point >> 12);
-        out += static_cast<char>(0x80 | (point >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | point >> 18);
-        out += static_cast<char>(0x80 | (point >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (point >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (point & 0x3F));
+        return;
     }
+    // The lead byte's marker and the number of 6-bit groups after it.
+    const int following = point < 0x800 ? 1 : point < 0x10000 ? 2 : 3;
+    static const unsigned char leads[] = {0xC0, 0xE0, 0xF0};
+    out += static_cast<char>(leads[following - 1] | point >> (6 * following));
+    for (int shift = 6 * (following - 1); shift >= 0; shift -= 6)
+        out += static_cast<char>(0x80 | (point >> shift & 0x3F));
 }
 
 // Converts; an unpaired surrogate gives false, or U+FFFD when `replace`.

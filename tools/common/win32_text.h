@@ -1,6 +1,7 @@
 #pragma once
 // For the Windows implementations in common only: paths and texts cross the
-// system as UTF-16, and the system's reasons come back as UTF-8.
+// system as UTF-16, the system's reasons come back as UTF-8, and a handle is
+// closed by its owner.
 #include <windows.h>
 
 #include <string>
@@ -32,6 +33,31 @@ inline std::string systemMessage(DWORD error) {
         text.pop_back();
     return text;
 }
+
+// A handle closed when its owner goes; null and INVALID_HANDLE_VALUE are none.
+class Handle {
+  public:
+    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
+    ~Handle() { reset(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return handle_; }
+    HANDLE* out() { return &handle_; }
+    bool isOpen() const { return handle_ && handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE release() {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
+    void reset() {
+        if (isOpen())
+            CloseHandle(handle_);
+        handle_ = nullptr;
+    }
+
+  private:
+    HANDLE handle_;
+};
 
 } // namespace win32
 } // namespace common

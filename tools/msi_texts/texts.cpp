@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <numeric>
 #include <set>
+#include <tuple>
 #include <unordered_map>
 
 #include "common/utf8.h"
@@ -13,6 +15,7 @@ namespace msi_texts {
 
 namespace {
 
+using common::toUtf8;
 using msi_database::Cell;
 using msi_database::Column;
 using msi_database::Database;
@@ -115,13 +118,9 @@ bool looksLikeSetting(const std::u16string& value) {
     return !blank && (joined || !lower);
 }
 
-std::string utf8(const std::u16string& text) {
-    return common::toUtf8(text);
-}
-
 std::string keyText(const Cell& cell) {
     std::string text = cell.kind == Cell::Integer  ? std::to_string(cell.number)
-                       : cell.kind == Cell::String ? utf8(cell.text())
+                       : cell.kind == Cell::String ? toUtf8(cell.text())
                                                    : std::string();
     std::string escaped;
     for (char c : text) {
@@ -137,41 +136,33 @@ bool keysBefore(const Table& table, const std::vector<Cell>& a, const std::vecto
     for (size_t i = 0; i < table.columns.size(); ++i) {
         if (!(table.columns[i].type & msi_database::typeKey))
             continue;
-        const Cell &x = a[i], &y = b[i];
-        if (x.kind != y.kind)
-            return x.kind < y.kind;
-        if (x.number != y.number)
-            return x.number < y.number;
-        if (x.text() != y.text())
-            return x.text() < y.text();
+        const auto x = std::tie(a[i].kind, a[i].number, a[i].text());
+        const auto y = std::tie(b[i].kind, b[i].number, b[i].text());
+        if (x != y)
+            return x < y;
     }
     return false;
 }
 
-int columnIndex(const Table& table, const char16_t* name) {
-    for (size_t i = 0; i < table.columns.size(); ++i)
-        if (table.columns[i].name == name)
-            return static_cast<int>(i);
-    return -1;
-}
-
 std::u16string cellAt(const Table& table, const std::vector<Cell>& row, const char16_t* name) {
-    int index = columnIndex(table, name);
-    return index < 0 || row[static_cast<size_t>(index)].kind != Cell::String
-               ? std::u16string()
-               : row[static_cast<size_t>(index)].text();
+    auto found = std::find_if(table.columns.begin(), table.columns.end(),
+                              [name](const Column& column) { return column.name == name; });
+    if (found == table.columns.end())
+        return std::u16string();
+    const Cell& cell = row[static_cast<size_t>(found - table.columns.begin())];
+    return cell.kind == Cell::String ? cell.text() : std::u16string();
 }
 
 // Where a text stands on the screen, for the translator.
 std::string placeOf(const Table& table, const std::vector<Cell>& row) {
     if (table.name == u"Control")
-        return "dialog " + utf8(cellAt(table, row, u"Dialog_")) + ", control " +
-               utf8(cellAt(table, row, u"Control"));
+        return "dialog " + toUtf8(cellAt(table, row, u"Dialog_")) + ", control " +
+               toUtf8(cellAt(table, row, u"Control"));
     if (table.name == u"BBControl")
-        return "billboard " + utf8(cellAt(table, row, u"Billboard_")) + ", control " +
-               utf8(cellAt(table, row, u"BBControl"));
+        return "billboard " + toUtf8(cellAt(table, row, u"Billboard_")) + ", control " +
+               toUtf8(cellAt(table, row, u"BBControl"));
     if (table.name == u"Dialog")
-        return "dialog " + utf8(cellAt(table, row, u"Dialog"));
+        return "dialog " + toUtf8(cellAt(table, row, u"Dialog"));
     return std::string();
 }
 
@@ -222,8 +213,7 @@ std::vector<TextCell> textCells(const Database& database) {
     std::vector<TextCell> cells;
     for (const Table* table : tables) {
         std::vector<size_t> rows(table->rows.size());
-        for (size_t i = 0; i < rows.size(); ++i)
-            rows[i] = i;
+        std::iota(rows.begin(), rows.end(), size_t(0));
         std::stable_sort(rows.begin(), rows.end(), [table](size_t a, size_t b) {
             return keysBefore(*table, table->rows[a], table->rows[b]);
         });
@@ -232,8 +222,9 @@ std::vector<TextCell> textCells(const Database& database) {
             std::string keys = keysOf(*table, row);
             for (size_t c = 0; c < table->columns.size(); ++c)
                 if (exported(*table, row, c))
-                    cells.push_back({utf8(table->name) + "." + utf8(table->columns[c].name) + keys,
-                                     table, r, c});
+                    cells.push_back(
+                        {toUtf8(table->name) + "." + toUtf8(table->columns[c].name) + keys, table,
+                         r, c});
         }
     }
     return cells;
@@ -247,7 +238,7 @@ class OtherBuild {
             for (const auto& row : table.rows) {
                 std::string keys = keysOf(table, row);
                 for (size_t c = 0; c < table.columns.size(); ++c)
-                    cells_.emplace(utf8(table.name) + "." + utf8(table.columns[c].name) + keys,
+                    cells_.emplace(toUtf8(table.name) + "." + toUtf8(table.columns[c].name) + keys,
                                    &row[c]);
             }
     }
@@ -302,8 +293,8 @@ std::string languageName(const std::u16string& lcid) {
 
 std::vector<po::Entry> exportTexts(const Database& base, const Database* localized) {
     std::vector<po::Entry> entries(1);
-    std::string project = utf8(msi_database::property(base, u"ProductName")) + " " +
-                          utf8(msi_database::property(base, u"ProductVersion"));
+    std::string project = toUtf8(msi_database::property(base, u"ProductName")) + " " +
+                          toUtf8(msi_database::property(base, u"ProductVersion"));
     entries[0].str = "Project-Id-Version: " + project +
                      "\n"
                      "MIME-Version: 1.0\n"
@@ -320,11 +311,11 @@ std::vector<po::Entry> exportTexts(const Database& base, const Database* localiz
         if (!place.empty())
             entry.extracted.push_back(place);
         entry.context = cell.context;
-        entry.id = utf8(cell.table->rows[cell.row][cell.column].text());
+        entry.id = toUtf8(cell.table->rows[cell.row][cell.column].text());
         if (other)
             if (const Cell* text = other->find(cell.context))
                 if (text->kind == Cell::String)
-                    entry.str = utf8(text->text());
+                    entry.str = toUtf8(text->text());
         entries.push_back(std::move(entry));
     }
     return entries;
@@ -348,7 +339,7 @@ void translate(Database& database, const std::vector<po::Entry>& entries, uint32
         if (found == cells.end())
             refuse(entry, "msgctxt \"" + *entry.context + "\" names no text of the package");
         const TextCell& cell = found->second;
-        if (utf8(cell.table->rows[cell.row][cell.column].text()) != entry.id)
+        if (toUtf8(cell.table->rows[cell.row][cell.column].text()) != entry.id)
             refuse(entry, "the msgid of \"" + *entry.context +
                               "\" is no longer the package's text; update the PO file from a "
                               "new template (msgmerge)");
@@ -367,7 +358,7 @@ void translate(Database& database, const std::vector<po::Entry>& entries, uint32
                     break;
                 i += pair ? 1 : 0;
             }
-            refuse(entry, "the msgstr of \"" + *entry.context + "\" holds \"" + utf8(one) +
+            refuse(entry, "the msgstr of \"" + *entry.context + "\" holds \"" + toUtf8(one) +
                               "\", which code page " + std::to_string(database.codePage) +
                               " cannot hold");
         }
@@ -382,10 +373,8 @@ void translate(Database& database, const std::vector<po::Entry>& entries, uint32
     for (Table& table : database.tables)
         if (table.name == u"Property")
             for (auto& row : table.rows)
-                if (row.size() > 1 && row[0].text() == u"ProductLanguage") {
-                    std::string digits = std::to_string(lcid);
-                    row[1].setText(std::u16string(digits.begin(), digits.end()));
-                }
+                if (row.size() > 1 && row[0].text() == u"ProductLanguage")
+                    row[1].setText(common::toUtf16(std::to_string(lcid)));
 }
 
 } // namespace msi_texts

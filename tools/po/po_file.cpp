@@ -188,8 +188,7 @@ class Parser {
             comment(tokens_[at_++].text, entry);
         if (at_ == tokens_.size())
             throw PoError(tokens_.back().line, "comments end the file without an entry");
-        const Token& first = tokens_[at_];
-        entry.obsolete = first.obsolete;
+        entry.obsolete = tokens_[at_].obsolete;
         if (keyword("msgctxt", entry))
             entry.context = strings(entry);
         if (!keyword("msgid", entry))
@@ -272,8 +271,7 @@ class Parser {
 // The header's charset; empty when it names none.
 std::string charsetOf(const std::string& header) {
     std::string upper = header;
-    for (char& c : upper)
-        c = common::upperAscii(c);
+    std::transform(upper.begin(), upper.end(), upper.begin(), common::upperAscii<char>);
     const std::string key = "CHARSET=";
     size_t at = upper.find(key);
     if (at == std::string::npos)
@@ -356,11 +354,9 @@ std::string quote(std::string_view text) {
             out += '\\';
             out += escaped[found - meant];
         } else if (static_cast<unsigned char>(c) < 0x20) {
-            const char digits[] = "01234567";
-            out += "\\";
-            out += digits[(c >> 6) & 7];
-            out += digits[(c >> 3) & 7];
-            out += digits[c & 7];
+            out += '\\';
+            for (int shift = 6; shift >= 0; shift -= 3)
+                out += static_cast<char>('0' + ((c >> shift) & 7));
         } else {
             out += c;
         }

@@ -12,8 +12,6 @@
 
 namespace {
 
-using common::upperAscii;
-
 // The pieces of `text` between the separators, cut the way the setup cuts
 // its own texts.
 std::vector<std::string> pieces(const std::string& text, char separator) {
@@ -40,8 +38,7 @@ std::string canonicalProductCode(const std::string& code, const std::string& inp
                         "product code \"" + code + "\" is not a GUID in braces, like " + pattern);
     // The setup hands it to MsiGetProductInfoA as written.
     std::string upper = code;
-    for (char& c : upper)
-        c = upperAscii(c);
+    std::transform(upper.begin(), upper.end(), upper.begin(), common::upperAscii<char>);
     return upper;
 }
 

@@ -53,12 +53,8 @@ class Signer {
         std::optional<std::string> password = common::environmentVariable(passwordVariable);
         if (!options.pkcs12Path.empty() && password && !password->empty()) {
             passwordPath_ = work.file("password");
-            writingTo(options.pkcs12Path, [&] {
-                common::writeWholeFile(
-                    passwordPath_,
-                    common::ByteView(reinterpret_cast<const uint8_t*>(password->data()),
-                                     password->size()));
-            });
+            writingTo(options.pkcs12Path,
+                      [&] { common::writeWholeFile(passwordPath_, *password); });
         }
         caPath_ = options.caPath;
         if (!caPath_.empty())

@@ -35,10 +35,7 @@ void writeTextsFile(const std::string& msiPath, const std::optional<std::string>
     if (localizedPath)
         localized = readDatabase(*localizedPath, Input::Localized);
     std::string text = po::writePo(msi_texts::exportTexts(base, localized ? &*localized : nullptr));
-    writingTo(outPath, [&] {
-        common::writeWholeFile(
-            outPath, common::ByteView(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-    });
+    writingTo(outPath, [&] { common::writeWholeFile(outPath, text); });
 }
 
 common::Bytes translationTransform(common::ByteView package, const std::string& msiPath,

@@ -203,11 +203,7 @@ void writeWingetManifest(WingetManifest manifest, const PackCommand& options) {
     writingTo(folder, [&] { common::createFolder(folder); });
     for (const auto& file : wingetFiles(manifest)) {
         const std::string path = common::joinPath(folder, file.first);
-        writingTo(path, [&] {
-            common::writeWholeFile(
-                path, common::ByteView(reinterpret_cast<const uint8_t*>(file.second.data()),
-                                       file.second.size()));
-        });
+        writingTo(path, [&] { common::writeWholeFile(path, file.second); });
         common::print(common::Output::Standard, "setup-pack: wrote " + path + "\n");
     }
 }
