@@ -13,12 +13,9 @@
 
 namespace common {
 
-namespace {
+using namespace win32;
 
-using win32::Handle;
-using win32::narrow;
-using win32::systemMessage;
-using win32::wide;
+namespace {
 
 std::string failed(const char* what, DWORD error) {
     return std::string(what) + ": " + systemMessage(error);

@@ -10,14 +10,7 @@
 
 namespace common {
 
-namespace {
-
-using win32::Handle;
-using win32::narrow;
-using win32::systemMessage;
-using win32::wide;
-
-} // namespace
+using namespace win32;
 
 ProcessResult runProcess(const std::string& program, const std::vector<std::string>& arguments) {
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
