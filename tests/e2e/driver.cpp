@@ -253,8 +253,17 @@ class Driver {
 
         STARTUPINFOA startup = {};
         startup.cb = sizeof(startup);
-        if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            directory.empty() ? nullptr : directory.c_str(), &startup, &process_))
+        // Wine once failed a start (error 1359) that succeeded when run
+        // again: a start is tried three times, a second apart.
+        bool started = false;
+        for (int attempt = 0; attempt < 3 && !started; ++attempt) {
+            if (attempt > 0)
+                Sleep(1000);
+            started = CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                                     directory.empty() ? nullptr : directory.c_str(), &startup,
+                                     &process_) != 0;
+        }
+        if (!started)
             throw Failure{"cannot start " + words[next] + ": error " +
                           std::to_string(GetLastError())};
     }
